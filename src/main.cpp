@@ -1,0 +1,6 @@
+// Process set-up, then the program's entry.
+int main(int argc, char **argv) {
+    (void)argc;
+    (void)argv;
+    return 0;
+}

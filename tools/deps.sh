@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing; does nothing when all are there.
+# Usage: tools/deps.sh [build|test|bench]...   (build is always included)
+set -euo pipefail
+build=(cmake g++ make pkg-config libfltk1.3-dev libcurl4-openssl-dev libminizip-dev zlib1g-dev
+       libpng-dev libjpeg-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+       libpulse-dev libasound2-dev libfftw3-dev libgtest-dev libgl-dev libx11-dev libxxf86vm-dev)
+run=(libasound2-plugins)
+test=(xvfb xdotool x11-utils mesa-utils imagemagick pulseaudio pulseaudio-utils alsa-utils
+      libasound2-plugins icecast2 ffmpeg sox curl procps)
+bench=(mpv time)
+want=("${build[@]}")
+for set in "$@"; do
+  case "$set" in
+    build) ;;
+    run) want+=("${run[@]}") ;;
+    test) want+=("${test[@]}") ;;
+    bench) want+=("${test[@]}" "${bench[@]}") ;;
+    *) echo "deps.sh: unknown set $set" >&2; exit 2 ;;
+  esac
+done
+missing=()
+for p in "${want[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

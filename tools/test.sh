@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the test services and runs every test.
+# Extra arguments go to ctest (for example -L core, -R Settings).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/deps.sh test
+BUILD_DIR=${BUILD_DIR:-build} tools/build.sh ${HALVANE_CMAKE_ARGS:-}
+. tools/test-services.sh
+trap stop_all EXIT
+start_all
+export HALVANE_TEST_SERVICES=1
+cd "${BUILD_DIR:-build}"
+ctest --output-on-failure -j"${CTEST_JOBS:-4}" --timeout 300 "$@"
