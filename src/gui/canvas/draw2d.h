@@ -1,0 +1,39 @@
+#pragma once
+// 2D drawing on GL canvases. Each canvas keeps its own drawing state (colour, alpha,
+// blend mode, clear colour). Drawing goes to the back buffer; Flip shows it.
+// Coordinates: pixels, origin top-left, y down. Main thread only.
+#include "gui/gui.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace hvn {
+
+enum : int { MASKBLEND = 1, SOLIDBLEND = 2, ALPHABLEND = 3 };
+
+// Makes the canvas the drawing target (its GL context current). False when it cannot.
+bool SetGraphics(Gadget *canvas);
+Gadget *CurrentGraphics();
+// Components clamped to 0..255.
+void SetColor(int r, int g, int b);
+// Clamped to 0..1, applied as the 8-bit value truncated from alpha * 255.
+void SetAlpha(double alpha);
+// SOLIDBLEND: source replaces destination (alpha ignored);
+// ALPHABLEND: dst = src * alpha + dst * (1 - alpha).
+void SetBlend(int mode);
+void SetClsColor(int r, int g, int b);
+void Cls();
+// Negative w or h extend the rectangle left of x or above y.
+void DrawRect(float x, float y, float w, float h);
+// xy: x0, y0, x1, y1, ... (a filled convex polygon; here always a triangle).
+void DrawPoly(const std::vector<float> &xy);
+// The pixmap at its own size with its top-left at (x, y), tinted by the colour.
+void DrawPixmap(const PixmapPtr &pixmap, float x, float y);
+// Shows the back buffer; sync 0 = without waiting for vertical sync.
+void Flip(int sync = 0);
+
+// Test support: the canvas's front buffer (what the last Flip showed), RGBA as in
+// Pixmap, rows top to bottom; empty when it cannot be read.
+std::vector<uint32_t> ReadCanvasPixels(Gadget *canvas);
+
+} // namespace hvn
