@@ -1,0 +1,45 @@
+#pragma once
+// Text files, one byte per character. Whole-file reads honour a byte-order mark: UTF-8
+// BOM dropped, UTF-16 (either order) converted to UTF-8. Line reads drop CR; writes end
+// each line with CR LF.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hvn {
+
+// The whole file as text (BOM rules above); nullopt when it cannot be read.
+std::optional<std::string> LoadText(const std::string &path);
+// Bytes in memory with the same BOM rules.
+std::string DecodeText(const std::string &bytes);
+// Writes the bytes as they are; false on failure.
+bool SaveBytes(const std::string &path, const std::string &bytes);
+// Writes to a temporary file in the same directory, then renames it over `path`, so a
+// failure in the middle leaves the old file whole. False on failure (old file kept).
+bool SaveBytesAtomic(const std::string &path, const std::string &bytes);
+
+// A text file opened for line reads or writes.
+class TextFile {
+public:
+    enum class Mode { Read, ReadWrite, Write };
+    // ReadWrite opens an existing file only; Write creates or truncates.
+    static std::unique_ptr<TextFile> Open(const std::string &path, Mode mode);
+    ~TextFile();
+    // The next line without its LF and with every CR dropped; "" at the end.
+    std::string ReadLine();
+    bool Eof() const;
+    // The text, then CR LF.
+    bool WriteLine(const std::string &line);
+    void Close();
+
+private:
+    TextFile() = default;
+    FILE *file_ = nullptr;
+};
+
+// Cuts text into lines at every LF, dropping CR characters (a final line end gives no
+// empty last line).
+std::vector<std::string> SplitLines(const std::string &text);
+
+} // namespace hvn

@@ -1,0 +1,42 @@
+#pragma once
+// ZIP archives over minizip. One reader may be reused for archive after archive.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hvn {
+
+class ZipReader {
+public:
+    ZipReader();
+    ~ZipReader();
+    ZipReader(const ZipReader &) = delete;
+    ZipReader &operator=(const ZipReader &) = delete;
+
+    // Closes any open archive first; false when the file is missing or not a ZIP.
+    bool Open(const std::string &path);
+    void Close();
+    bool IsOpen() const;
+    // A member's bytes; caseSensitive false looks the name up ignoring ASCII case.
+    // nullopt when there is no such member or it cannot be read (corrupt, encrypted).
+    std::optional<std::string> ExtractFile(const std::string &name, bool caseSensitive = false);
+    bool HasFile(const std::string &name, bool caseSensitive = false);
+    int Count();
+    std::vector<std::string> Names();
+
+private:
+    void *zip_ = nullptr;
+};
+
+struct ZipMember {
+    std::string name;
+    std::string data;
+    int64_t time = 0; // modification time, seconds since the epoch (local time stamp)
+};
+
+// Writes a ZIP archive (deflate level 1, no password, no comment) with the members in
+// order. False on failure; a failed write leaves no partial file at `path`.
+bool WriteZip(const std::string &path, const std::vector<ZipMember> &members);
+
+} // namespace hvn
