@@ -1,0 +1,129 @@
+#pragma once
+// The audio engine as the program calls it: a system, streams opened from URLs, the
+// channels they play on, and their tags. Every call: main thread only, never blocking
+// it for long (network and decoding run on the engine's own threads). A wrapper whose
+// handle would be 0 is returned as nullptr. Results are FMOD_* codes (0 = success).
+#include <memory>
+#include <string>
+
+namespace hvn {
+
+enum FmodResult : int {
+    FMOD_OK = 0,
+    FMOD_ERR_INVALID_HANDLE = 1,  // the object was released
+    FMOD_ERR_INVALID_PARAM = 2,
+    FMOD_ERR_NOTREADY = 3,        // the stream is still opening
+    FMOD_ERR_OUTPUT_INIT = 4,     // no sound output could be opened
+    FMOD_ERR_NET_CONNECT = 5,     // could not connect to the host
+    FMOD_ERR_HTTP = 6,            // the server answered with an HTTP error
+    FMOD_ERR_HTTP_NOT_FOUND = 7,  // 404
+    FMOD_ERR_HTTP_ACCESS = 8,     // 401/403
+    FMOD_ERR_FORMAT = 9,          // not audio, or a format that cannot be decoded
+    FMOD_ERR_NET_TIMEOUT = 10,    // the server stopped answering
+    FMOD_ERR_FILE_EOF = 11,       // the stream ended
+    FMOD_ERR_NET_REDIRECT = 12,   // too many redirects
+    FMOD_ERR_CHANNEL_ALLOC = 13,  // no free channel
+    FMOD_ERR_MEMORY = 14,
+    FMOD_ERR_TAGNOTFOUND = 15,
+    FMOD_ERR_UNINITIALIZED = 16,
+    FMOD_ERR_NET_READ = 17,       // the connection broke
+};
+
+enum FmodOpenState : int {
+    FMOD_OPENSTATE_READY = 0,
+    FMOD_OPENSTATE_LOADING = 1,
+    FMOD_OPENSTATE_ERROR = 2,
+    FMOD_OPENSTATE_CONNECTING = 3,
+    FMOD_OPENSTATE_BUFFERING = 4,
+    FMOD_OPENSTATE_SEEKING = 5,
+    FMOD_OPENSTATE_PLAYING = 6,
+    FMOD_OPENSTATE_SETPOSITION = 7,
+    FMOD_OPENSTATE_MAX = 8,
+};
+
+enum : int {
+    FMOD_2D = 0x8,
+    FMOD_NONBLOCKING = 0x10000,
+    FMOD_TIMEUNIT_RAWBYTES = 0x8,
+    FMOD_DSP_FFT_WINDOW_TRIANGLE = 1,
+};
+
+// Output chosen before Init. Auto: PulseAudio when a server answers, else ALSA's default
+// device. NoSound: a null output paced in real time, for tests only (never a fallback).
+enum class FmodOutput { Auto, PulseAudio, Alsa, NoSound };
+
+// The library's English text for a result code: "No errors." for 0, "Unknown error." for
+// codes of 96 and above.
+std::string FMODErrorString(int result);
+
+class TFMODSound;
+class TFMODChannel;
+class TFMODTag;
+using TFMODSoundPtr = std::shared_ptr<TFMODSound>;
+using TFMODChannelPtr = std::shared_ptr<TFMODChannel>;
+using TFMODTagPtr = std::shared_ptr<TFMODTag>;
+
+class TFMODSystem {
+public:
+    static std::shared_ptr<TFMODSystem> Create(); // nullptr when creation fails
+    ~TFMODSystem();
+    int SetOutput(FmodOutput output); // before Init
+    int Init(int maxChannels, int flags, void *extraDriverData);
+    int Update();
+    // Returns at once; opening, connecting and buffering go on in the engine.
+    TFMODSoundPtr CreateStreamURL(const std::string &url, int mode, void *exinfo);
+    TFMODChannelPtr PlaySound(int channelIndex, const TFMODSoundPtr &sound, int paused,
+                              const TFMODChannelPtr &reuse);
+    int GetStreamBufferSize(int &size, int &unit);
+    int SetStreamBufferSize(int size, int unit);
+    int GetVersion(unsigned &version);
+    int SystemRelease();
+
+    struct Impl;
+
+private:
+    TFMODSystem();
+    std::shared_ptr<Impl> impl_;
+};
+using TFMODSystemPtr = std::shared_ptr<TFMODSystem>;
+
+class TFMODSound {
+public:
+    ~TFMODSound();
+    int GetOpenState(int &state, int &percentBuffered, int &starving, int &diskBusy);
+    TFMODTagPtr GetTag(const std::string &name, int index); // nullptr when absent
+    // Returns within 100 ms in every state; a second release does nothing and later
+    // calls fail with FMOD_ERR_INVALID_HANDLE.
+    int SoundRelease();
+
+    struct Impl;
+    explicit TFMODSound(std::shared_ptr<Impl> impl);
+    std::shared_ptr<Impl> impl_;
+};
+
+class TFMODChannel {
+public:
+    ~TFMODChannel();
+    int IsPlaying(int &playing);
+    int SetVolume(float volume);
+    int SetPaused(int paused);
+    int GetPaused(int &paused);
+    // numValues magnitudes of the samples most recently sent to the output, for channel
+    // offset 0 (left) or 1 (right); bins evenly spaced from 0 Hz to half the sample rate;
+    // a full-scale sine reads about 1.0 in its bin.
+    int GetSpectrum(float *values, int numValues, int channelOffset, int windowType);
+
+    struct Impl;
+    explicit TFMODChannel(std::shared_ptr<Impl> impl);
+    std::shared_ptr<Impl> impl_;
+};
+
+class TFMODTag {
+public:
+    std::string name;
+    std::string data; // the raw bytes the stream sent
+    // The data up to the first zero byte, one character per byte.
+    std::string GetDataAsString() const;
+};
+
+} // namespace hvn
