@@ -2,6 +2,7 @@
 // Text files, one byte per character. Whole-file reads honour a byte-order mark: UTF-8
 // BOM dropped, UTF-16 (either order) converted to UTF-8. Line reads drop CR; writes end
 // each line with CR LF.
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,18 +20,23 @@ bool SaveBytes(const std::string &path, const std::string &bytes);
 // failure in the middle leaves the old file whole. False on failure (old file kept).
 bool SaveBytesAtomic(const std::string &path, const std::string &bytes);
 
-// A text file opened for line reads or writes.
+// A text file opened for line reads or writes. Used by one thread at a time; reads and
+// writes block on the file system.
 class TextFile {
 public:
     enum class Mode { Read, ReadWrite, Write };
-    // ReadWrite opens an existing file only; Write creates or truncates.
+    // ReadWrite opens an existing file only; Write creates or truncates. nullptr when the
+    // file cannot be opened that way.
     static std::unique_ptr<TextFile> Open(const std::string &path, Mode mode);
     ~TextFile();
+    TextFile(const TextFile &) = delete;
+    TextFile &operator=(const TextFile &) = delete;
     // The next line without its LF and with every CR dropped; "" at the end.
     std::string ReadLine();
     bool Eof() const;
-    // The text, then CR LF.
+    // The text, then CR LF; false when the write failed or the file is closed.
     bool WriteLine(const std::string &line);
+    // Flushes and closes; later reads give "" and writes fail. Also done by the destructor.
     void Close();
 
 private:

@@ -1,0 +1,190 @@
+#include "core/zip.h"
+
+#include "core/posix_io.h"
+
+#include <algorithm>
+#include <ctime>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unzip.h>
+#include <zip.h>
+
+namespace hvn {
+
+namespace {
+
+unzFile Handle(void *zip) {
+    return static_cast<unzFile>(zip);
+}
+
+// minizip: 1 compares names exactly, 2 ignoring ASCII case.
+int CaseMode(bool caseSensitive) {
+    return caseSensitive ? 1 : 2;
+}
+
+// Encrypted members are never read: no password is known for them.
+constexpr uLong kEncryptedFlag = 1;
+// A member's stated size is only a hint for the first allocation; a forged header must
+// not make us reserve gigabytes up front.
+constexpr uint64_t kMaxReserve = 16u << 20;
+
+std::optional<std::string> ReadCurrentMember(unzFile zip) {
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
+        (info.flag & kEncryptedFlag) != 0) {
+        return std::nullopt;
+    }
+    if (unzOpenCurrentFile(zip) != UNZ_OK) {
+        return std::nullopt;
+    }
+    std::string data;
+    data.reserve(size_t(std::min<uint64_t>(info.uncompressed_size, kMaxReserve)));
+    char buffer[65536];
+    int n;
+    while ((n = unzReadCurrentFile(zip, buffer, sizeof buffer)) > 0) {
+        data.append(buffer, size_t(n));
+    }
+    // Closing checks the CRC once the whole member was read.
+    int closed = unzCloseCurrentFile(zip);
+    if (n < 0 || closed != UNZ_OK) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+struct ZipWriterCloser {
+    void operator()(void *zip) const { zipClose(static_cast<zipFile>(zip), nullptr); }
+};
+
+tm_zip ZipTime(int64_t seconds) {
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    tm_zip out{0, 0, 0, 1, 0, 1980};
+    // DOS time stamps start in 1980; earlier times are written as its first day.
+    if (::localtime_r(&t, &local) && local.tm_year >= 80) {
+        out.tm_sec = uInt(local.tm_sec);
+        out.tm_min = uInt(local.tm_min);
+        out.tm_hour = uInt(local.tm_hour);
+        out.tm_mday = uInt(local.tm_mday);
+        out.tm_mon = uInt(local.tm_mon);
+        out.tm_year = uInt(local.tm_year + 1900);
+    }
+    return out;
+}
+
+bool WriteMember(zipFile zip, const ZipMember &member) {
+    zip_fileinfo info{};
+    info.tmz_date = ZipTime(member.time);
+    int zip64 = member.data.size() >= 0xffffffffu ? 1 : 0;
+    if (zipOpenNewFileInZip64(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                              Z_DEFLATED, 1, zip64) != ZIP_OK) {
+        return false;
+    }
+    bool ok = true;
+    // zipWriteInFileInZip takes an unsigned length: write in pieces.
+    constexpr size_t kPiece = 1u << 30;
+    for (size_t done = 0; ok && done < member.data.size(); done += kPiece) {
+        size_t len = std::min(kPiece, member.data.size() - done);
+        ok = zipWriteInFileInZip(zip, member.data.data() + done, unsigned(len)) == ZIP_OK;
+    }
+    return zipCloseFileInZip(zip) == ZIP_OK && ok;
+}
+
+bool SyncFile(const std::string &path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd && ::fsync(fd.get()) == 0;
+}
+
+} // namespace
+
+ZipReader::ZipReader() = default;
+
+ZipReader::~ZipReader() {
+    Close();
+}
+
+bool ZipReader::Open(const std::string &path) {
+    Close();
+    zip_ = unzOpen64(path.c_str());
+    return zip_ != nullptr;
+}
+
+void ZipReader::Close() {
+    if (zip_) {
+        unzClose(Handle(zip_));
+        zip_ = nullptr;
+    }
+}
+
+bool ZipReader::IsOpen() const {
+    return zip_ != nullptr;
+}
+
+std::optional<std::string> ZipReader::ExtractFile(const std::string &name, bool caseSensitive) {
+    if (!zip_ || unzLocateFile(Handle(zip_), name.c_str(), CaseMode(caseSensitive)) != UNZ_OK) {
+        return std::nullopt;
+    }
+    return ReadCurrentMember(Handle(zip_));
+}
+
+bool ZipReader::HasFile(const std::string &name, bool caseSensitive) {
+    return zip_ && unzLocateFile(Handle(zip_), name.c_str(), CaseMode(caseSensitive)) == UNZ_OK;
+}
+
+int ZipReader::Count() {
+    unz_global_info64 info{};
+    if (!zip_ || unzGetGlobalInfo64(Handle(zip_), &info) != UNZ_OK) {
+        return 0;
+    }
+    return int(info.number_entry);
+}
+
+std::vector<std::string> ZipReader::Names() {
+    std::vector<std::string> names;
+    if (!zip_) {
+        return names;
+    }
+    unzFile zip = Handle(zip_);
+    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
+        char name[4096];
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) !=
+            UNZ_OK) {
+            break;
+        }
+        names.emplace_back(name);
+    }
+    return names;
+}
+
+bool WriteZip(const std::string &path, const std::vector<ZipMember> &members) {
+    std::string temp = DirectoryOf(path) + "/.hvn-zip-XXXXXX";
+    {
+        // Reserves the name; minizip opens the file again by name.
+        UniqueFd reserved(::mkostemp(temp.data(), O_CLOEXEC));
+        if (!reserved) {
+            return false;
+        }
+    }
+    bool ok = true;
+    {
+        std::unique_ptr<void, ZipWriterCloser> zip(zipOpen64(temp.c_str(), APPEND_STATUS_CREATE));
+        ok = zip != nullptr;
+        for (size_t i = 0; ok && i < members.size(); ++i) {
+            ok = WriteMember(static_cast<zipFile>(zip.get()), members[i]);
+        }
+        if (zip) {
+            ok = zipClose(static_cast<zipFile>(zip.release()), nullptr) == ZIP_OK && ok;
+        }
+    }
+    ok = ok && ::chmod(temp.c_str(), ModeFor(path)) == 0 && SyncFile(temp) &&
+         ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+    }
+    return ok;
+}
+
+} // namespace hvn
