@@ -35,4 +35,10 @@ PixmapPtr IconStripIcon(const IconStripPtr &strip, int index);
 // A new pixmap scaled to w x h (bilinear); nullptr for a null source or a size below 1.
 PixmapPtr ResizePixmap(const PixmapPtr &src, int w, int h);
 
+// A new transparent black w x h pixmap; nullptr for a size below 1 or beyond the limits.
+PixmapPtr CreatePixmap(int w, int h);
+// Gives the pixmap a new generation; call after changing its pixels so that cached
+// textures are made again. Every new pixmap starts with a generation of its own.
+void MarkPixmapChanged(Pixmap &pixmap);
+
 } // namespace hvn
