@@ -10,23 +10,24 @@ namespace hvn {
 
 enum FmodResult : int {
     FMOD_OK = 0,
-    FMOD_ERR_INVALID_HANDLE = 1,  // the object was released
+    FMOD_ERR_INVALID_HANDLE = 1, // the object was released
     FMOD_ERR_INVALID_PARAM = 2,
-    FMOD_ERR_NOTREADY = 3,        // the stream is still opening
-    FMOD_ERR_OUTPUT_INIT = 4,     // no sound output could be opened
-    FMOD_ERR_NET_CONNECT = 5,     // could not connect to the host
-    FMOD_ERR_HTTP = 6,            // the server answered with an HTTP error
-    FMOD_ERR_HTTP_NOT_FOUND = 7,  // 404
-    FMOD_ERR_HTTP_ACCESS = 8,     // 401/403
-    FMOD_ERR_FORMAT = 9,          // not audio, or a format that cannot be decoded
-    FMOD_ERR_NET_TIMEOUT = 10,    // the server stopped answering
-    FMOD_ERR_FILE_EOF = 11,       // the stream ended
-    FMOD_ERR_NET_REDIRECT = 12,   // too many redirects
-    FMOD_ERR_CHANNEL_ALLOC = 13,  // no free channel
+    FMOD_ERR_NOTREADY = 3,       // the stream is still opening
+    FMOD_ERR_OUTPUT_INIT = 4,    // no sound output could be opened
+    FMOD_ERR_NET_CONNECT = 5,    // could not connect to the host
+    FMOD_ERR_HTTP = 6,           // the server answered with an HTTP error
+    FMOD_ERR_HTTP_NOT_FOUND = 7, // 404
+    FMOD_ERR_HTTP_ACCESS = 8,    // 401/403
+    FMOD_ERR_FORMAT = 9,         // not audio, or a format that cannot be decoded
+    FMOD_ERR_NET_TIMEOUT = 10,   // the server stopped answering
+    FMOD_ERR_FILE_EOF = 11,      // the stream ended
+    FMOD_ERR_NET_REDIRECT = 12,  // too many redirects
+    FMOD_ERR_CHANNEL_ALLOC = 13, // no free channel
     FMOD_ERR_MEMORY = 14,
     FMOD_ERR_TAGNOTFOUND = 15,
     FMOD_ERR_UNINITIALIZED = 16,
-    FMOD_ERR_NET_READ = 17,       // the connection broke
+    FMOD_ERR_NET_READ = 17,    // the connection broke
+    FMOD_ERR_INITIALIZED = 18, // Init called twice
 };
 
 enum FmodOpenState : int {
@@ -76,7 +77,13 @@ public:
                               const TFMODChannelPtr &reuse);
     int GetStreamBufferSize(int &size, int &unit);
     int SetStreamBufferSize(int size, int unit);
+    // How long a connect or a read may wait for the server before the stream fails with
+    // FMOD_ERR_NET_TIMEOUT; applies to streams created afterwards. Default 5000 ms.
+    int SetNetworkTimeout(int milliseconds);
     int GetVersion(unsigned &version);
+    // Stops the output and every stream, waiting for the engine's threads (up to about a
+    // network poll, 0.1 s). Later calls on the system, its sounds and channels fail with
+    // FMOD_ERR_INVALID_HANDLE; a second release does nothing.
     int SystemRelease();
 
     struct Impl;

@@ -1,0 +1,61 @@
+#include "audio/icy_metadata.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace hvn {
+namespace {
+
+bool equal_nocase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+} // namespace
+
+std::optional<std::string> icy_header(std::string_view headers, std::string_view name) {
+    while (!headers.empty()) {
+        size_t end = headers.find('\n');
+        std::string_view line = headers.substr(0, end);
+        headers = end == std::string_view::npos ? std::string_view{} : headers.substr(end + 1);
+        size_t colon = line.find(':');
+        if (colon != std::string_view::npos && equal_nocase(trim(line.substr(0, colon)), name))
+            return std::string(trim(line.substr(colon + 1)));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> icy_stream_title(std::string_view block) {
+    // The block is padded with zero bytes to a multiple of 16.
+    block = block.substr(0, block.find('\0'));
+    constexpr std::string_view key = "StreamTitle='";
+    size_t start = block.find(key);
+    if (start == std::string_view::npos)
+        return std::nullopt;
+    std::string_view rest = block.substr(start + key.size());
+    // Titles may hold apostrophes: the value ends at "';", else at the last quote, else at
+    // the end of a block cut short.
+    size_t end = rest.find("';");
+    if (end == std::string_view::npos)
+        end = rest.rfind('\'');
+    return std::string(rest.substr(0, end));
+}
+
+SongTags split_stream_title(const std::string &text) {
+    size_t dash = text.find(" - ");
+    if (dash == std::string::npos)
+        return {std::nullopt, text};
+    return {text.substr(0, dash), text.substr(dash + 3)};
+}
+
+} // namespace hvn

@@ -1,0 +1,135 @@
+#include "audio/mixer.h"
+
+#include <algorithm>
+
+#include "audio/fmod.h"
+
+namespace hvn {
+
+// Frames mixed per write: 23 ms at 44.1 kHz, so volume and pause act within a period.
+constexpr size_t kPeriodFrames = 1024;
+
+void ChannelState::copy_history(int side, float *out) const {
+    std::lock_guard lock(historyMutex_);
+    const auto &h = history_[side];
+    std::copy(h.begin() + historyPos_, h.end(), out);
+    std::copy(h.begin(), h.begin() + historyPos_, out + (kHistoryFrames - historyPos_));
+}
+
+void ChannelState::record(const float *frames, size_t count) {
+    std::lock_guard lock(historyMutex_);
+    for (size_t i = 0; i < count; ++i) {
+        history_[0][historyPos_] = frames[2 * i];
+        history_[1][historyPos_] = frames[2 * i + 1];
+        historyPos_ = (historyPos_ + 1) % kHistoryFrames;
+    }
+}
+
+Mixer::Mixer(std::unique_ptr<AudioOutput> output, int maxChannels)
+    : output_(std::move(output)), slots_(static_cast<size_t>(maxChannels)),
+      mixBuffer_(kPeriodFrames * kOutputChannels), channelBuffer_(kPeriodFrames * kOutputChannels),
+      thread_([this] { run(); }) {}
+
+Mixer::~Mixer() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+        for (auto &slot : slots_)
+            if (slot)
+                slot->stopped = true;
+    }
+    wake_.notify_all();
+    output_->interrupt();
+    thread_.join();
+}
+
+bool Mixer::slot_free(size_t i) const {
+    return !slots_[i] || slots_[i]->stopped;
+}
+
+std::shared_ptr<ChannelState> Mixer::play(std::shared_ptr<NetStream> stream, int index, bool paused,
+                                          int &result) {
+    std::unique_lock lock(mutex_);
+    size_t slot = slots_.size();
+    if (index >= 0 && static_cast<size_t>(index) < slots_.size()) {
+        slot = static_cast<size_t>(index);
+    } else if (index < 0) {
+        for (size_t i = 0; i < slots_.size() && slot == slots_.size(); ++i)
+            if (slot_free(i))
+                slot = i;
+    }
+    if (slot == slots_.size()) {
+        result = index < 0 ? FMOD_ERR_CHANNEL_ALLOC : FMOD_ERR_INVALID_PARAM;
+        return nullptr;
+    }
+    // A stream is heard once: a channel it already plays on stops.
+    for (auto &other : slots_)
+        if (other && other->stream == stream)
+            other->stopped = true;
+    if (slots_[slot])
+        slots_[slot]->stopped = true;
+    slots_[slot] = std::make_shared<ChannelState>(std::move(stream), paused);
+    auto channel = slots_[slot];
+    lock.unlock();
+    wake_.notify_all();
+    result = FMOD_OK;
+    return channel;
+}
+
+void Mixer::stop_stream(const NetStream *stream) {
+    std::lock_guard lock(mutex_);
+    for (auto &slot : slots_)
+        if (slot && slot->stream.get() == stream)
+            slot->stopped = true;
+}
+
+void Mixer::mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frames) {
+    std::fill(mixBuffer_.begin(), mixBuffer_.end(), 0.0f);
+    for (auto &ch : active) {
+        float *buf = channelBuffer_.data();
+        size_t got = 0;
+        if (!ch->paused)
+            got = ch->stream->pcm.pop(buf, frames);
+        // What the channel did not have (paused, or the stream starving) is silence.
+        std::fill(buf + got * kOutputChannels, buf + frames * kOutputChannels, 0.0f);
+        const float volume = std::clamp(ch->volume.load(), 0.0f, 1.0f);
+        for (size_t i = 0; i < frames * kOutputChannels; ++i) {
+            buf[i] *= volume;
+            mixBuffer_[i] += buf[i];
+        }
+        ch->record(buf, frames);
+        if (got == 0 && !ch->paused && ch->stream->pcm.drained())
+            ch->stopped = true;
+    }
+    for (float &s : mixBuffer_)
+        s = std::clamp(s, -1.0f, 1.0f);
+}
+
+void Mixer::run() {
+    std::vector<std::shared_ptr<ChannelState>> active;
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            auto collect = [&] {
+                active.clear();
+                for (auto &slot : slots_)
+                    if (slot && !slot->stopped)
+                        active.push_back(slot);
+                return quit_ || !active.empty();
+            };
+            wake_.wait(lock, collect);
+            if (quit_)
+                return;
+        }
+        mix(active, kPeriodFrames);
+        if (!output_->write(mixBuffer_.data(), kPeriodFrames)) {
+            // The device is gone: the channels can no longer be heard.
+            std::lock_guard lock(mutex_);
+            for (auto &slot : slots_)
+                if (slot)
+                    slot->stopped = true;
+        }
+    }
+}
+
+} // namespace hvn

@@ -1,0 +1,217 @@
+#pragma once
+// Shared by the audio tests: the test services, a small HTTP server of the tests' own on
+// 127.0.0.1, media made with ffmpeg, and waiting on a stream's open state.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/fmod.h"
+
+namespace hvn::test {
+
+// A service variable, or "" after failing (HALVANE_TEST_SERVICES=1) or skipping the test.
+#define HVN_REQUIRE_ENV(var, name)                                                                 \
+    std::string var;                                                                               \
+    do {                                                                                           \
+        const char *v_ = std::getenv(name);                                                        \
+        if (!v_ || !*v_) {                                                                         \
+            const char *all_ = std::getenv("HALVANE_TEST_SERVICES");                               \
+            if (all_ && std::string(all_) == "1")                                                  \
+                FAIL() << name << " is not set";                                                   \
+            GTEST_SKIP() << name << " is not set (start the test services)";                       \
+        }                                                                                          \
+        var = v_;                                                                                  \
+    } while (0)
+
+inline std::string icecast_url(const std::string &port, const std::string &mount) {
+    return "http://127.0.0.1:" + port + mount;
+}
+
+using Clock = std::chrono::steady_clock;
+
+struct OpenState {
+    int result = -1, state = -1, percent = 0, starving = 0, diskBusy = 0;
+};
+
+inline OpenState open_state(TFMODSound &sound) {
+    OpenState s;
+    s.result = sound.GetOpenState(s.state, s.percent, s.starving, s.diskBusy);
+    return s;
+}
+
+// Polls the stream as the program does (calling Update between polls) until done(state)
+// holds or the time is up; returns the last state seen and every distinct state on the way.
+inline OpenState wait_state(TFMODSystem &system, TFMODSound &sound,
+                            const std::function<bool(const OpenState &)> &done,
+                            std::chrono::milliseconds limit, std::vector<int> *seen = nullptr) {
+    auto end = Clock::now() + limit;
+    OpenState s;
+    for (;;) {
+        system.Update();
+        s = open_state(sound);
+        if (seen && (seen->empty() || seen->back() != s.state))
+            seen->push_back(s.state);
+        if (done(s) || Clock::now() >= end)
+            return s;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+inline bool is_ready(const OpenState &s) {
+    return s.result == FMOD_OK && s.state == FMOD_OPENSTATE_READY;
+}
+inline bool is_error(const OpenState &s) {
+    return s.result != FMOD_OK || s.state == FMOD_OPENSTATE_ERROR;
+}
+
+// A system on the given output, initialised with the program's 8 channels.
+inline TFMODSystemPtr make_system(FmodOutput output) {
+    auto system = TFMODSystem::Create();
+    if (!system || system->SetOutput(output) != FMOD_OK || system->Init(8, 0, nullptr) != FMOD_OK)
+        return nullptr;
+    return system;
+}
+
+inline int run_command(const std::string &command) {
+    return std::system(command.c_str());
+}
+
+// A 128 kb/s stereo MP3 of a 440 Hz sine, made once per test run with ffmpeg.
+inline const std::string &sine_mp3() {
+    static std::string bytes = [] {
+        auto dir =
+            std::filesystem::temp_directory_path() / ("hvn-audio-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        auto file = dir / "sine.mp3";
+        run_command("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+                    "sine=frequency=440:sample_rate=44100 -t 6 -ac 2 -c:a libmp3lame -b:a 128k " +
+                    file.string());
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        std::filesystem::remove_all(dir);
+        return ss.str();
+    }();
+    return bytes;
+}
+
+// One accepted connection of the test server.
+class Connection {
+public:
+    Connection(int fd, std::function<bool()> stopping) : fd_(fd), stopping_(std::move(stopping)) {}
+    ~Connection() { ::close(fd_); }
+    // The request head (up to the blank line).
+    std::string read_request() {
+        std::string head;
+        char c;
+        while (head.find("\r\n\r\n") == std::string::npos && ::recv(fd_, &c, 1, 0) == 1)
+            head += c;
+        return head;
+    }
+    bool send(const std::string &bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    // Keeps the connection open without sending until the server stops or the peer leaves.
+    void hold() {
+        while (!stopping_()) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0) {
+                char c;
+                if (::recv(fd_, &c, 1, MSG_DONTWAIT) <= 0)
+                    return;
+            }
+        }
+    }
+
+private:
+    int fd_;
+    std::function<bool()> stopping_;
+};
+
+// An HTTP server on 127.0.0.1 that runs handler on its own thread for every connection.
+class TestHttpServer {
+public:
+    using Handler = std::function<void(Connection &)>;
+    explicit TestHttpServer(Handler handler, bool accept = true) : handler_(std::move(handler)) {
+        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        int one = 1;
+        ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listen_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+        ::listen(listen_, 16);
+        socklen_t len = sizeof addr;
+        ::getsockname(listen_, reinterpret_cast<sockaddr *>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        // Not accepting: connections wait in the backlog, a server that never answers.
+        if (accept)
+            acceptor_ = std::thread([this] { accept_loop(); });
+    }
+    ~TestHttpServer() {
+        stopping_ = true;
+        if (acceptor_.joinable())
+            acceptor_.join();
+        for (auto &t : workers_)
+            t.join();
+        ::close(listen_);
+    }
+    std::string url(const std::string &path = "/stream") const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    int connections() const { return connections_; }
+
+private:
+    void accept_loop() {
+        while (!stopping_) {
+            pollfd p{listen_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            int fd = ::accept(listen_, nullptr, nullptr);
+            if (fd < 0)
+                continue;
+            ++connections_;
+            workers_.emplace_back([this, fd] {
+                Connection c(fd, [this] { return stopping_.load(); });
+                handler_(c);
+            });
+        }
+    }
+
+    Handler handler_;
+    int listen_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> connections_{0};
+    std::thread acceptor_;
+    std::vector<std::thread> workers_;
+};
+
+inline std::string http_ok(const std::string &contentType, const std::string &extra = "") {
+    return "HTTP/1.0 200 OK\r\nContent-Type: " + contentType + "\r\n" + extra + "\r\n";
+}
+
+} // namespace hvn::test
