@@ -380,11 +380,5 @@ TEST_F(StationFiles, LoadCurrentStationDb_flag_readsCurrentStationsFile) {
     CurrentStationFile = saved;
 }
 
-TEST(RatingFilePath, stationFile_everyHvnReplaced) {
-    EXPECT_EQ(RatingFilePath("jazz.hvn"), "db/jazz.db");
-    EXPECT_EQ(RatingFilePath("a.hvn.hvn"), "db/a.db.db");
-    EXPECT_EQ(RatingFilePath("x.HVN"), "db/x.HVN");
-}
-
 } // namespace
 } // namespace hvn

@@ -382,11 +382,5 @@ TEST_F(Settings, SaveSettings_writeFails_oldFileWhole) {
     EXPECT_EQ(*ReadDirectory("."), std::vector<std::string>{"hvn.ini"});
 }
 
-TEST(DownloadsPageUrl, builtInHomepage_downloadsHtml) {
-    EXPECT_EQ(DownloadsPageUrl(), "http://www.halvane.net/downloads.html");
-    EXPECT_EQ(std::string(BuiltInUpdateServer).substr(std::string(BuiltInUpdateServer).size() - 4),
-              "hvn/");
-}
-
 } // namespace
 } // namespace hvn
