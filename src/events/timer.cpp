@@ -114,9 +114,10 @@ int IntervalFor(double hz) {
     return std::max(1, int(std::floor(1000.0 / hz)));
 }
 
-void RunTimer(std::shared_ptr<TimerCore> core) {
+// `start` is taken when the timer is created, not when its thread first runs, so the
+// thread's own start-up delay does not shift the schedule.
+void RunTimer(std::shared_ptr<TimerCore> core, Clock::time_point start) {
     const auto interval = std::chrono::milliseconds(core->intervalMs);
-    const Clock::time_point start = Clock::now();
     std::unique_lock lock(core->mutex);
     for (int64_t n = 1;; ++n) {
         auto stop = [&] { return core->stopping; };
@@ -151,7 +152,7 @@ Timer::Timer(double hz) : impl_(std::make_unique<Impl>()) {
 std::shared_ptr<Timer> Timer::Create(double hz) {
     std::shared_ptr<Timer> timer(new Timer(hz));
     Hub(); // the pipe exists before the first tick
-    timer->impl_->thread = std::thread(RunTimer, timer->impl_->core);
+    timer->impl_->thread = std::thread(RunTimer, timer->impl_->core, Clock::now());
     return timer;
 }
 
