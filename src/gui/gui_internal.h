@@ -1,0 +1,23 @@
+#pragma once
+// Gui-layer functions shared between its files and its tests (not for the program).
+// Main thread only.
+#include "gui/gui.h"
+
+#include <string>
+#include <vector>
+
+namespace hvn {
+
+// The file paths of a drop's text/uri-list ("file://" URIs percent-decoded, plain
+// lines as they are); empty lines skipped.
+std::vector<std::string> DroppedPaths(const std::string &text);
+
+void ShowWindow(Gadget *window);
+void HideWindow(Gadget *window);
+// Client size clamped to the window's size limits; emits no WindowSize.
+void SetWindowShape(Gadget *window, int x, int y, int w, int h);
+
+// Test support: a resize as the window manager makes it (emits WindowSize).
+void SimulateWindowResize(Gadget *window, int w, int h);
+
+} // namespace hvn

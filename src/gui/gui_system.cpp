@@ -1,0 +1,107 @@
+// Toolkit set-up, the event pump, fonts, toolkit colours and the desktop's size.
+#include "gui/gadget_view.h"
+
+#include "events/queue.h"
+#include "events/timer.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Tooltip.H>
+#include <FL/x.H>
+#include <X11/Xlib.h>
+#include <X11/extensions/xf86vmode.h>
+
+#include <algorithm>
+
+namespace hvn {
+
+namespace {
+
+void OnTimerWake(int, void *) {
+    DeliverTimerTicks();
+}
+
+bool g_guiReady = false;
+
+} // namespace
+
+bool InitGui() {
+    if (g_guiReady)
+        return true;
+    // fl_open_display exits the process when no display answers; ask first.
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    fl_open_display(display);
+    Fl::visual(FL_DOUBLE | FL_INDEX);
+    FL_NORMAL_SIZE = 12;
+    Fl_Tooltip::size(11);
+    const int wakeFd = TimerWakeFd();
+    if (wakeFd >= 0)
+        Fl::add_fd(wakeFd, FL_READ, OnTimerWake);
+    SetEventPump([](double timeout) {
+        if (timeout < 0)
+            Fl::wait();
+        else
+            Fl::wait(timeout);
+    });
+    g_guiReady = true;
+    return true;
+}
+
+void PollSystem() {
+    Fl::check();
+}
+
+void SetDefaultGadgetFont(const GuiFont &font) {
+    DefaultGadgetFont() = font;
+}
+
+GuiFont SystemGuiFont(bool bold) {
+    GuiFont font;
+    font.name = "clean";
+    font.size = FL_NORMAL_SIZE;
+    font.bold = bold;
+    return font;
+}
+
+Rgb LookupGuiColor(int index) {
+    Fl_Color c = FL_BACKGROUND_COLOR;
+    if (index == 1)
+        c = FL_BACKGROUND2_COLOR;
+    else if (index == 2)
+        c = FL_FOREGROUND_COLOR;
+    uchar r = 0, g = 0, b = 0;
+    Fl::get_color(c, r, g, b);
+    return Rgb{r, g, b};
+}
+
+int DesktopWidth() {
+    int x, y, w, h;
+    Fl::screen_work_area(x, y, w, h);
+    return std::min(w, Fl::w());
+}
+
+int DesktopHeight() {
+    int x, y, w, h;
+    Fl::screen_work_area(x, y, w, h);
+    return std::min(h, Fl::h());
+}
+
+int VideoModeHeight() {
+    constexpr int kNoMode = 480;
+    fl_open_display();
+    if (!fl_display)
+        return kNoMode;
+    int eventBase = 0, errorBase = 0;
+    if (!XF86VidModeQueryExtension(fl_display, &eventBase, &errorBase))
+        return kNoMode;
+    int dotClock = 0;
+    XF86VidModeModeLine line{};
+    if (!XF86VidModeGetModeLine(fl_display, fl_screen, &dotClock, &line))
+        return kNoMode;
+    if (line.privsize > 0 && line.c_private)
+        XFree(line.c_private);
+    return line.vdisplay > 0 ? line.vdisplay : kNoMode;
+}
+
+} // namespace hvn

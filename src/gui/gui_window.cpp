@@ -1,0 +1,251 @@
+// Windows: creation, size limits, minimising, closing, resizing and file drops.
+#include "gui/gadget_view.h"
+#include "gui/gui_internal.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+
+#include <algorithm>
+
+namespace hvn {
+
+namespace {
+
+class WindowWidget : public Fl_Double_Window {
+public:
+    WindowWidget(Gadget *g, int x, int y, int w, int h)
+        : Fl_Double_Window(x, y, w, h), gadget_(g) {}
+
+    void resize(int X, int Y, int W, int H) override {
+        const bool sized = W != w() || H != h();
+        Fl_Double_Window::resize(X, Y, W, H);
+        gadget_->x = X;
+        gadget_->y = Y;
+        gadget_->w = W;
+        gadget_->h = H;
+        if (!sized)
+            return;
+        LayoutChildren(gadget_);
+        if (!gadget_->view->settingShape)
+            Emit(gadget_, WindowSize, 0, 0, 0);
+    }
+
+    int handle(int event) override {
+        if (gadget_->style & WINDOW_ACCEPTFILES) {
+            switch (event) {
+            case FL_DND_ENTER:
+            case FL_DND_DRAG:
+            case FL_DND_LEAVE:
+            case FL_DND_RELEASE:
+                return 1;
+            case FL_PASTE:
+                for (const std::string &path :
+                     DroppedPaths(std::string(Fl::event_text(), Fl::event_length())))
+                    Emit(gadget_, WindowAccept, 0, 0, 0, path);
+                return 1;
+            default:
+                break;
+            }
+        }
+        return Fl_Double_Window::handle(event);
+    }
+
+private:
+    Gadget *gadget_;
+};
+
+void OnWindowClose(Fl_Widget *, void *data) {
+    // FLTK also calls this for Escape; only the window manager's close closes.
+    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape)
+        return;
+    Emit(static_cast<Gadget *>(data), WindowClose);
+}
+
+Fl_Window *WindowOf(Gadget *g) {
+    if (!g || g->kind != GadgetKind::Window)
+        return nullptr;
+    return static_cast<Fl_Window *>(g->view->widget);
+}
+
+void ApplySizeRange(Gadget *g) {
+    Fl_Window *win = WindowOf(g);
+    const GadgetView &v = *g->view;
+    if (!(g->style & WINDOW_RESIZABLE))
+        win->size_range(g->w, g->h, g->w, g->h);
+    else
+        win->size_range(std::max(1, v.minW), std::max(1, v.minH), v.maxW, v.maxH);
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(c | 0x20);
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string PercentDecode(const std::string &s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        int hi, lo;
+        if (s[i] == '%' && i + 2 < s.size() && (hi = HexValue(s[i + 1])) >= 0 &&
+            (lo = HexValue(s[i + 2])) >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> DroppedPaths(const std::string &text) {
+    std::vector<std::string> paths;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\0'))
+            line.pop_back();
+        if (line.empty())
+            continue;
+        if (line.rfind("file://", 0) == 0) {
+            // file://host/path: the path starts at the first slash after the host.
+            size_t slash = line.find('/', 7);
+            if (slash == std::string::npos)
+                continue;
+            line = PercentDecode(line.substr(slash));
+        }
+        paths.push_back(line);
+    }
+    return paths;
+}
+
+Gadget *CreateWindow(const std::string &title, int x, int y, int w, int h, Gadget *parent,
+                     int style) {
+    if (style & WINDOW_CENTER) {
+        x = (DesktopWidth() - w) / 2;
+        y = (DesktopHeight() - h) / 2;
+    }
+    Gadget *g = NewGadget(GadgetKind::Window, parent, style, x, y, w, h);
+    Fl_Group::current(nullptr);
+    auto *win = new WindowWidget(g, x, y, w, h);
+    win->end();
+    AttachWidget(g, win, win);
+    g->text = title;
+    win->copy_label(title.c_str());
+    win->callback(OnWindowClose, g);
+    if (!(style & WINDOW_TITLEBAR))
+        win->border(0);
+    ApplySizeRange(g);
+    g->hidden = (style & WINDOW_HIDDEN) != 0;
+    if (!g->hidden)
+        win->show();
+    return g;
+}
+
+void SetMinWindowSize(Gadget *window, int w, int h) {
+    if (!WindowOf(window))
+        return;
+    window->view->minW = w;
+    window->view->minH = h;
+    ApplySizeRange(window);
+}
+
+void SetMaxWindowSize(Gadget *window, int w, int h) {
+    if (!WindowOf(window))
+        return;
+    window->view->maxW = w;
+    window->view->maxH = h;
+    ApplySizeRange(window);
+}
+
+void RestoreWindow(Gadget *window) {
+    Fl_Window *win = WindowOf(window);
+    if (!win || !window->view->minimized)
+        return;
+    window->view->minimized = false;
+    win->show(); // de-iconifies a shown window
+}
+
+void MinimizeWindow(Gadget *window) {
+    Fl_Window *win = WindowOf(window);
+    if (!win)
+        return;
+    window->view->minimized = true;
+    if (win->shown())
+        win->iconize();
+}
+
+bool WindowMinimized(Gadget *window) {
+    return WindowOf(window) && window->view->minimized;
+}
+
+void ShowWindow(Gadget *window) {
+    Fl_Window *win = WindowOf(window);
+    window->hidden = false;
+    window->view->minimized = false;
+    win->show();
+}
+
+void HideWindow(Gadget *window) {
+    window->hidden = true;
+    WindowOf(window)->hide();
+}
+
+void SetWindowShape(Gadget *window, int x, int y, int w, int h) {
+    const GadgetView &v = *window->view;
+    // The size limits bind the program's own resizes too.
+    w = std::max(w, v.minW);
+    h = std::max(h, v.minH);
+    if (v.maxW > 0)
+        w = std::min(w, v.maxW);
+    if (v.maxH > 0)
+        h = std::min(h, v.maxH);
+    window->view->settingShape = true;
+    WindowOf(window)->resize(x, y, w, h);
+    window->view->settingShape = false;
+    if (!(window->style & WINDOW_RESIZABLE))
+        ApplySizeRange(window);
+}
+
+void SimulateWindowClose(Gadget *window) {
+    if (Fl_Window *win = WindowOf(window))
+        win->do_callback();
+}
+
+void SimulateFileDrop(Gadget *window, const std::string &path) {
+    Fl_Window *win = WindowOf(window);
+    if (!win)
+        return;
+    // A drag source sends a URI: blanks and percent signs are escaped.
+    std::string uri = "file://";
+    for (char c : path) {
+        if (c == ' ')
+            uri += "%20";
+        else if (c == '%')
+            uri += "%25";
+        else
+            uri += c;
+    }
+    uri += "\r\n";
+    Fl::e_text = uri.data();
+    Fl::e_length = static_cast<int>(uri.size());
+    if (win->handle(FL_DND_ENTER) && win->handle(FL_DND_RELEASE))
+        win->handle(FL_PASTE);
+    Fl::e_text = nullptr;
+    Fl::e_length = 0;
+}
+
+void SimulateWindowResize(Gadget *window, int w, int h) {
+    if (Fl_Window *win = WindowOf(window))
+        win->resize(win->x(), win->y(), w, h);
+}
+
+} // namespace hvn
