@@ -2,6 +2,7 @@
 
 #include "app/gadgets.h"
 #include "app/menus.h"
+#include "app/options.h"
 #include "app/startup.h"
 #include "app/window.h"
 #include "catalogue/station_files.h"
@@ -389,8 +390,8 @@ bool PlayerAndListRows(const Event &event, const Gadget *source) {
 
 bool PageButtonRows(const Event &event, const Gadget *source) {
     const bool press = event.id == MouseDown;
-    // TODO: the options gadgets (LanguageComboBox .. LabelColorSwatch) and
-    // OptionsCloseButton come here, in that order, once their handlers are written.
+    if (HandleOptionsEvent(event, const_cast<Gadget *>(source)))
+        return true;
     if (source == NowPlayingButton) {
         if (press)
             OnNowPlaying();
