@@ -23,9 +23,10 @@ namespace hvn {
 namespace {
 
 constexpr int kIoBufferSize = 4096;
-// How much is read to find the format: enough for MP3, ADTS and Ogg headers, small enough
-// that a non-audio body fails quickly.
-constexpr int kProbeBytes = 65536;
+// How much is read to find the format. Probing reads 2, 4, 8 then 16 KB and takes the
+// best guess at the last step: a live MP3 stream rarely scores high enough earlier, and
+// every byte probed is a byte the stream buffer must fill again.
+constexpr int kProbeBytes = 16384;
 // A stream that yields no sound over this many packets in a row is not decodable.
 constexpr int kMaxBadPackets = 64;
 
@@ -135,6 +136,7 @@ int Decoder::open_input() {
     AVDictionary *opts = nullptr;
     av_dict_set_int(&opts, "formatprobesize", kProbeBytes, 0);
     av_dict_set_int(&opts, "probesize", kProbeBytes, 0);
+    av_dict_set_int(&opts, "analyzeduration", 200000, 0);
     int ret = avformat_open_input(&f, "", nullptr, &opts); // frees f on failure
     av_dict_free(&opts);
     if (ret < 0)

@@ -92,7 +92,8 @@ inline int run_command(const std::string &command) {
     return std::system(command.c_str());
 }
 
-// A 128 kb/s stereo MP3 of a 440 Hz sine, made once per test run with ffmpeg.
+// A 128 kb/s stereo MP3 of a 440 Hz sine at full scale (0.99) on both channels, 6 s long,
+// made once per test run with ffmpeg.
 inline const std::string &sine_mp3() {
     static std::string bytes = [] {
         auto dir =
@@ -100,7 +101,8 @@ inline const std::string &sine_mp3() {
         std::filesystem::create_directories(dir);
         auto file = dir / "sine.mp3";
         run_command("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-                    "sine=frequency=440:sample_rate=44100 -t 6 -ac 2 -c:a libmp3lame -b:a 128k " +
+                    "'aevalsrc=0.99*sin(2*PI*440*t)|0.99*sin(2*PI*440*t):s=44100:d=6' "
+                    "-c:a libmp3lame -b:a 128k " +
                     file.string());
         std::ifstream in(file, std::ios::binary);
         std::stringstream ss;
@@ -110,6 +112,9 @@ inline const std::string &sine_mp3() {
     }();
     return bytes;
 }
+
+// Serves body once as an endless-looking 200 response (no length), then closes.
+inline void serve_mp3(class Connection &c, const std::string &body);
 
 // One accepted connection of the test server.
 class Connection {
@@ -209,6 +214,12 @@ private:
     std::thread acceptor_;
     std::vector<std::thread> workers_;
 };
+
+inline void serve_mp3(Connection &c, const std::string &body) {
+    c.read_request();
+    c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n");
+    c.send(body);
+}
 
 inline std::string http_ok(const std::string &contentType, const std::string &extra = "") {
     return "HTTP/1.0 200 OK\r\nContent-Type: " + contentType + "\r\n" + extra + "\r\n";

@@ -1,0 +1,133 @@
+// What comes out of the PulseAudio null sink's monitor while the engine plays.
+#include "audio_test_support.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace hvn {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Interleaved stereo float frames recorded from the test sink's monitor.
+std::vector<float> record_sink(double seconds) {
+    FILE *p = ::popen("parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 "
+                      "--raw --latency-msec=20 2>/dev/null",
+                      "r");
+    if (!p)
+        return {};
+    std::vector<float> frames(static_cast<size_t>(seconds * 44100) * 2);
+    size_t got = std::fread(frames.data(), sizeof(float), frames.size(), p);
+    ::pclose(p); // parec ends on its next write to the closed pipe
+    frames.resize(got);
+    return frames;
+}
+
+struct Tone {
+    double rms = 0;
+    double hz = 0;
+};
+
+// RMS over the whole recording; the frequency from the rising zero crossings, between the
+// first and the last (the monitor may start with a little silence).
+Tone measure(const std::vector<float> &frames, int side) {
+    Tone t;
+    size_t n = frames.size() / 2;
+    size_t rises = 0, first = 0, last = 0;
+    for (size_t i = 0; i < n; ++i) {
+        double v = frames[2 * i + side];
+        t.rms += v * v;
+        if (i > 0 && frames[2 * (i - 1) + side] < 0 && v >= 0) {
+            if (rises++ == 0)
+                first = i;
+            last = i;
+        }
+    }
+    if (n > 0)
+        t.rms = std::sqrt(t.rms / n);
+    if (rises > 1)
+        t.hz = (rises - 1) * 44100.0 / (last - first);
+    return t;
+}
+
+class PulseOutputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HVN_REQUIRE_ENV(pulse, "PULSE_SERVER");
+        HVN_REQUIRE_ENV(port, "HALVANE_ICECAST_PORT");
+        system_ = test::make_system(FmodOutput::PulseAudio);
+        ASSERT_TRUE(system_) << "no PulseAudio output";
+        port_ = port;
+    }
+    void TearDown() override {
+        if (system_)
+            system_->SystemRelease();
+    }
+    TFMODChannelPtr play(const std::string &mount) {
+        sound_ = system_->CreateStreamURL(test::icecast_url(port_, mount), 0x10008, nullptr);
+        if (!sound_)
+            return nullptr;
+        auto s = test::wait_state(*system_, *sound_, test::is_ready, 5s);
+        if (!test::is_ready(s))
+            return nullptr;
+        return system_->PlaySound(-1, sound_, 0, nullptr);
+    }
+    TFMODSystemPtr system_;
+    TFMODSoundPtr sound_;
+    std::string port_;
+};
+
+// The icecast tone: lavfi's sine (amplitude 1/8) spread to two channels at -3 dB, as the
+// MP3 encoder leaves it (peak 0.084).
+constexpr double kToneRms = 0.084 / 1.41421356;
+
+TEST_F(PulseOutputTest, Output_toneThenVolumeZeroThenPaused_soundThenSilence) {
+    auto channel = play("/live.mp3");
+    ASSERT_TRUE(channel);
+    std::this_thread::sleep_for(300ms); // past the sink's latency
+    auto heard = record_sink(1.0);
+    ASSERT_GT(heard.size(), 40000u);
+    for (int side : {0, 1}) {
+        Tone t = measure(heard, side);
+        EXPECT_NEAR(t.hz, 440, 5) << "side " << side;
+        EXPECT_NEAR(t.rms, kToneRms, kToneRms * 0.1) << "side " << side;
+    }
+
+    ASSERT_EQ(channel->SetVolume(0.0f), FMOD_OK);
+    std::this_thread::sleep_for(300ms);
+    auto muted = record_sink(0.5);
+    ASSERT_GT(muted.size(), 20000u);
+    EXPECT_LT(measure(muted, 0).rms, 1e-4);
+    EXPECT_LT(measure(muted, 1).rms, 1e-4);
+
+    ASSERT_EQ(channel->SetVolume(0.5f), FMOD_OK);
+    ASSERT_EQ(channel->SetPaused(1), FMOD_OK);
+    int paused = 0;
+    EXPECT_EQ(channel->GetPaused(paused), FMOD_OK);
+    EXPECT_EQ(paused, 1);
+    int playing = 0;
+    channel->IsPlaying(playing);
+    EXPECT_EQ(playing, 1); // a paused channel still plays
+    std::this_thread::sleep_for(300ms);
+    auto held = record_sink(0.5);
+    EXPECT_LT(measure(held, 0).rms, 1e-4);
+
+    ASSERT_EQ(channel->SetPaused(0), FMOD_OK);
+    std::this_thread::sleep_for(300ms);
+    auto half = record_sink(0.5);
+    EXPECT_NEAR(measure(half, 0).rms, kToneRms / 2, kToneRms * 0.1);
+}
+
+TEST_F(PulseOutputTest, Output_leftOnlyMount_rightChannelSilent) {
+    auto channel = play("/left.mp3");
+    ASSERT_TRUE(channel);
+    std::this_thread::sleep_for(300ms);
+    auto heard = record_sink(0.5);
+    // pan=stereo|c0=c0 keeps the mono sine at its full 1/8.
+    EXPECT_NEAR(measure(heard, 0).hz, 440, 5);
+    EXPECT_GT(measure(heard, 0).rms, kToneRms);
+    EXPECT_LT(measure(heard, 1).rms, 1e-3);
+}
+
+} // namespace
+} // namespace hvn
