@@ -57,11 +57,14 @@ public:
                 return 1;
             return HandleMouse(gadget_, event);
         case FL_ENTER:
-        case FL_MOVE:
-            // A child under the pointer reports for itself.
-            if (Fl_Group::handle(event))
+        case FL_MOVE: {
+            // The group takes these itself when no child under the pointer does; a
+            // child that takes them reports for itself.
+            const int r = Fl_Group::handle(event);
+            if (Fl::belowmouse() == this && HandleMouse(gadget_, event))
                 return 1;
-            return HandleMouse(gadget_, event);
+            return r;
+        }
         case FL_RELEASE:
         case FL_DRAG:
         case FL_LEAVE:
