@@ -73,6 +73,11 @@ bool DeleteFile(const std::string &path) {
 }
 
 bool DeleteDir(const std::string &path, bool recursive) {
+    struct stat self {};
+    // A link is not a directory of ours: emptying it would delete its target's files.
+    if (::lstat(path.c_str(), &self) != 0 || !S_ISDIR(self.st_mode)) {
+        return false;
+    }
     if (recursive) {
         auto names = ReadDirectory(path);
         if (!names) {

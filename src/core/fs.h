@@ -19,6 +19,9 @@ int64_t FileSize(const std::string &path);
 int64_t FileTime(const std::string &path);
 bool CreateDir(const std::string &path); // not recursive
 bool DeleteFile(const std::string &path);
+// Removes a directory (with everything in it when recursive; links inside are removed,
+// not followed). False when `path` is not a directory (a link to one included) or
+// something could not be removed.
 bool DeleteDir(const std::string &path, bool recursive);
 bool CopyFile(const std::string &from, const std::string &to);
 bool RenameFile(const std::string &from, const std::string &to);

@@ -148,13 +148,19 @@ std::vector<std::string> ZipReader::Names() {
     }
     unzFile zip = Handle(zip_);
     for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
-        char name[4096];
+        // minizip leaves a name that fills the buffer unterminated: ask for its length
+        // first and give it room for the NUL.
         unz_file_info64 info{};
-        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) !=
-            UNZ_OK) {
+        if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
             break;
         }
-        names.emplace_back(name);
+        std::string name(info.size_filename + 1, '\0');
+        if (unzGetCurrentFileInfo64(zip, &info, name.data(), uLong(name.size()), nullptr, 0,
+                                    nullptr, 0) != UNZ_OK) {
+            break;
+        }
+        name.resize(info.size_filename);
+        names.push_back(std::move(name));
     }
     return names;
 }

@@ -27,7 +27,8 @@ void EmitEvent(Event event);
 bool QueueEvent(const Event &event);
 
 // Blocks until an event is queued (pumping the toolkit and the timers meanwhile),
-// removes it and makes it the current event.
+// removes it and makes it the current event. The reference is to the current event: the
+// next WaitEvent/PollEvent (a nested loop's too) overwrites it.
 const Event &WaitEvent();
 // Pumps once without blocking; returns the next event as WaitEvent does, or nullptr.
 const Event *PollEvent();

@@ -8,8 +8,8 @@ namespace hvn {
 
 class Timer {
 public:
-    // Starts ticking at once: every floor(1000 / hz) ms, scheduled from the start time.
-    // Main thread.
+    // Starts ticking at once: every floor(1000 / hz) ms, scheduled from the start time
+    // (never less than 1 ms; a rate of 0 or below never ticks). Main thread.
     static std::shared_ptr<Timer> Create(double hz);
     ~Timer();
     // Ends the thread; no tick is delivered afterwards. Safe to call twice.

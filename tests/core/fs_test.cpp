@@ -81,6 +81,8 @@ TEST(Fs, DeleteDir_RecursiveWithLink_RemovesTreeButNotLinkTarget) {
     ASSERT_TRUE(CreateDir(dir / "tree/sub"));
     ASSERT_TRUE(SaveBytes(dir / "tree/sub/f", "f"));
     ASSERT_EQ(::symlink((dir / "keep").c_str(), (dir / "tree/link").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "keep").c_str(), (dir / "alias").c_str()), 0);
+    EXPECT_FALSE(DeleteDir(dir / "alias", true));
     EXPECT_TRUE(DeleteDir(dir / "tree", true));
     EXPECT_EQ(FileType(dir / "tree"), FileKind::None);
     EXPECT_EQ(LoadText(dir / "keep/precious"), "p");

@@ -44,6 +44,15 @@ TEST(Zip, WriteThenRead_StationArchive_SameMembersInOrder) {
     EXPECT_EQ(ReadDirectory(dir.path()), std::vector<std::string>{"r.hvn"});
 }
 
+TEST(Zip, Names_LongMemberName_ComesBackWhole) {
+    TempDir dir;
+    const std::string longName = std::string(5000, 'n') + ".txt";
+    ASSERT_TRUE(WriteZip(dir / "long.zip", {{longName, "x", 0}, {"short", "y", 0}}));
+    ZipReader zip;
+    ASSERT_TRUE(zip.Open(dir / "long.zip"));
+    EXPECT_EQ(zip.Names(), (std::vector<std::string>{longName, "short"}));
+}
+
 TEST(Zip, Lookup_LetterCase_IgnoredUnlessAsked) {
     TempDir dir;
     ASSERT_TRUE(WriteZip(dir / "r.hvn", StationMembers()));
