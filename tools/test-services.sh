@@ -5,6 +5,7 @@
 # Every service is stopped by its PID; everything lives under $SVC_DIR.
 
 SVC_DIR=${SVC_DIR:-$(mktemp -d /tmp/halvane-svc.XXXXXX)}
+chmod 755 "$SVC_DIR" # icecast2 drops to its own user and must reach its log folder
 SVC_PIDS=()
 
 svc_free_port() {
