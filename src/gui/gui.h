@@ -266,6 +266,8 @@ bool RequestColor(int r, int g, int b, Rgb &picked);
 // Tests answer requesters through this hook instead of the modal dialogs: it gets the
 // requester kind ("confirm", "notify", "file", "color") and its text and returns the
 // answer ("yes"/"no", a path, "r,g,b" or "" for cancel). Pass nullptr to remove it.
+// While it is set, PopupWindowMenu asks it too (kind "menu", the menu's text) and
+// reports the enabled item whose tag the answer names ("" for none).
 using RequesterHook = std::function<std::string(const std::string &kind, const std::string &text)>;
 void SetRequesterHook(RequesterHook hook);
 
