@@ -1,0 +1,77 @@
+// Real pointer input from the X server (xdotool), through FLTK, to the gadgets' events.
+#include "gadget_test_support.h"
+#include "gui/gadget_view.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+namespace hvn {
+namespace {
+
+bool HaveXdotool() {
+    return std::system("command -v xdotool >/dev/null 2>&1") == 0;
+}
+
+// Runs the toolkit until `done` holds or `seconds` pass.
+template <typename Done> bool PumpUntil(Done done, double seconds = 5.0) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        Fl::wait(0.05);
+    }
+    return true;
+}
+
+void Xdotool(Gadget *win, const std::string &args) {
+    auto *fl = static_cast<Fl_Window *>(win->view->widget);
+    const std::string cmd = "xdotool mousemove --window " + std::to_string(fl_xid(fl)) + " " + args;
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+}
+
+TEST(GadgetX11Input, RealClicks_ReachTheGadgetUnderThePointer) {
+    HVN_REQUIRE_GUI();
+    if (!HaveXdotool()) {
+        if (std::getenv("HALVANE_TEST_SERVICES"))
+            FAIL() << "xdotool missing";
+        GTEST_SKIP() << "no xdotool";
+    }
+    gadgettest::EventRecorder rec;
+    Gadget *win = CreateWindow(" Input", 50, 50, 278, 154, nullptr,
+                               WINDOW_TITLEBAR | WINDOW_CLIENTCOORDS | WINDOW_HIDDEN);
+    Gadget *page = CreatePanel(0, 0, 278, 154, win, 0);
+    Gadget *button = CreatePanel(246, 123, 30, 30, page, PANEL_ACTIVE);
+    Gadget *list = CreateListBox(0, 0, 200, 100, page, 0);
+    for (const char *t : {"one", "two", "three"})
+        AddGadgetItem(list, t);
+    ShowGadget(win);
+    auto *fl = static_cast<Fl_Window *>(win->view->widget);
+    ASSERT_TRUE(PumpUntil([&] { return fl->shown() && fl->visible(); }));
+    PumpUntil([] { return false; }, 0.2); // let the window be mapped and exposed
+
+    Xdotool(win, "250 130 click 3");
+    ASSERT_TRUE(PumpUntil([&] { return !rec.From(button, MouseUp).empty(); }));
+    auto downs = rec.From(button, MouseDown);
+    ASSERT_EQ(downs.size(), 1u);
+    EXPECT_EQ(downs[0].data, 2); // the right button
+    EXPECT_EQ(downs[0].x, 4);
+    EXPECT_EQ(downs[0].y, 7);
+
+    int y = 0;
+    while (y < 100 && ListIndexAt(list, y) != 1)
+        ++y;
+    ASSERT_LT(y, 100);
+    Xdotool(win, "20 " + std::to_string(y + 1) + " click --repeat 2 --delay 50 1");
+    ASSERT_TRUE(PumpUntil([&] { return !rec.From(list, GadgetAction).empty(); }));
+    EXPECT_EQ(rec.From(list, GadgetAction)[0].data, 1);
+    EXPECT_EQ(SelectedGadgetItem(list), 1);
+    HideGadget(win);
+}
+
+} // namespace
+} // namespace hvn
