@@ -92,7 +92,8 @@ private:
     int decode_packet(const AVPacket *packet);
     bool emit(const AVFrame *frame);
     bool make_resampler(const AVFrame *frame);
-    void update_tags(bool force);
+    // Without a packet: the tags found when the stream was opened.
+    void update_tags(const AVPacket *packet);
     int end_code(int averror) const;
 
     NetStream &stream_;
@@ -171,24 +172,33 @@ int Decoder::open() {
         result = open_codec();
     if (result != FMOD_OK)
         return result;
-    update_tags(true);
+    update_tags(nullptr);
     stream_.format_known();
     return FMOD_OK;
 }
 
-// Title and artist from ID3 (format metadata) or Vorbis/Opus comments (stream metadata),
-// when the demuxer says they changed.
-void Decoder::update_tags(bool force) {
+// Title and artist from ID3 (format metadata) or Vorbis/Opus comments (stream metadata or
+// a packet's metadata update), when they changed.
+void Decoder::update_tags(const AVPacket *packet) {
     AVFormatContext *f = format_.get();
     AVStream *st = f->streams[streamIndex_];
-    bool changed = force || (f->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) ||
+    bool changed = !packet || (f->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) ||
                    (st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED);
     f->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
     st->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+    // A chained Ogg stream (a new song) brings its comments as side data of a packet.
+    AVDictionary *update = nullptr;
+    size_t size = 0;
+    if (packet) {
+        if (const uint8_t *data =
+                av_packet_get_side_data(packet, AV_PKT_DATA_METADATA_UPDATE, &size))
+            changed = av_packet_unpack_dictionary(data, size, &update) >= 0 || changed;
+    }
+    std::unique_ptr<AVDictionary, DictFree> owned(update);
     if (!changed)
         return;
     auto lookup = [&](const char *key) -> std::optional<std::string> {
-        for (AVDictionary *d : {st->metadata, f->metadata})
+        for (AVDictionary *d : {update, st->metadata, f->metadata})
             if (AVDictionaryEntry *e = av_dict_get(d, key, nullptr, 0))
                 return std::string(e->value);
         return std::nullopt;
@@ -273,7 +283,7 @@ int Decoder::run() {
             decode_packet(nullptr);
             return end_code(ret);
         }
-        update_tags(false);
+        update_tags(packet.get());
         int result = FMOD_OK;
         if (packet->stream_index == streamIndex_)
             result = decode_packet(packet.get());

@@ -1,0 +1,94 @@
+// Tags of live streams: the bitrate header and the song from ICY blocks or Vorbis comments,
+// following a change made through icecast's admin URL.
+#include "audio_test_support.h"
+
+#include <optional>
+
+namespace hvn {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::optional<std::string> tag(TFMODSound &sound, const char *name) {
+    auto t = sound.GetTag(name, 0);
+    if (!t)
+        return std::nullopt;
+    return t->GetDataAsString();
+}
+
+bool set_song(const std::string &port, const std::string &pass, const std::string &mount,
+              const std::string &songEncoded) {
+    return test::run_command("curl -sf -o /dev/null -u admin:" + pass +
+                             " 'http://127.0.0.1:" + port + "/admin/metadata?mount=" + mount +
+                             "&mode=updinfo&song=" + songEncoded + "'") == 0;
+}
+
+// Polls (with Update, as the program does) until the tag holds want.
+bool wait_tag(TFMODSystem &system, TFMODSound &sound, const char *name,
+              const std::optional<std::string> &want, std::chrono::milliseconds limit) {
+    auto end = test::Clock::now() + limit;
+    while (test::Clock::now() < end) {
+        system.Update();
+        if (tag(sound, name) == want)
+            return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+struct SongCase {
+    const char *name;
+    const char *mount;
+    const char *encoded;
+    std::optional<std::string> artist;
+    std::string title;
+};
+
+class TagsTest : public ::testing::TestWithParam<SongCase> {};
+
+TEST_P(TagsTest, Tags_songChangedOnServer_titleAndArtistFollow) {
+    HVN_REQUIRE_ENV(port, "HALVANE_ICECAST_PORT");
+    HVN_REQUIRE_ENV(pass, "HALVANE_ICECAST_ADMIN_PASS");
+    const SongCase &c = GetParam();
+    auto system = test::make_system(FmodOutput::NoSound);
+    ASSERT_TRUE(system);
+    auto sound = system->CreateStreamURL(test::icecast_url(port, c.mount), 0x10008, nullptr);
+    ASSERT_TRUE(sound);
+    ASSERT_TRUE(test::is_ready(test::wait_state(*system, *sound, test::is_ready, 5s)));
+    auto channel = system->PlaySound(-1, sound, 0, nullptr);
+    ASSERT_TRUE(channel);
+
+    ASSERT_TRUE(set_song(port, pass, c.mount, c.encoded));
+    // The change travels with the sound, so it shows once the buffered seconds are heard.
+    EXPECT_TRUE(wait_tag(*system, *sound, "TITLE", c.title, 8s))
+        << tag(*sound, "TITLE").value_or("-");
+    EXPECT_EQ(tag(*sound, "ARTIST"), c.artist);
+    system->SystemRelease();
+    EXPECT_FALSE(sound->GetTag("TITLE", 0)); // nothing after release
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Songs, TagsTest,
+    ::testing::Values(SongCase{"mp3_split", "/live.mp3", "Artist%20-%20Title", "Artist", "Title"},
+                      // icecast writes the whole song into the Vorbis title comment.
+                      SongCase{"ogg_comment", "/live.ogg", "Ogg%20Artist%20-%20Ogg%20Title",
+                               std::nullopt, "Ogg Artist - Ogg Title"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(TagsBitrateTest, Tags_bitrateHeader_isAnnouncedValue) {
+    HVN_REQUIRE_ENV(port, "HALVANE_ICECAST_PORT");
+    auto system = test::make_system(FmodOutput::NoSound);
+    ASSERT_TRUE(system);
+    auto sound = system->CreateStreamURL(test::icecast_url(port, "/live.mp3"), 0x10008, nullptr);
+    ASSERT_TRUE(sound);
+    ASSERT_TRUE(test::is_ready(test::wait_state(*system, *sound, test::is_ready, 5s)));
+    auto br = sound->GetTag("icy-br", 0);
+    ASSERT_TRUE(br);
+    EXPECT_EQ(br->name, "icy-br");
+    EXPECT_EQ(br->data, "128");
+    EXPECT_FALSE(sound->GetTag("icy-br", 1));
+    EXPECT_FALSE(sound->GetTag("NO-SUCH-TAG", 0));
+}
+
+} // namespace
+} // namespace hvn
