@@ -70,9 +70,7 @@ TEST_P(TagsTest, Tags_songChangedOnServer_titleAndArtistFollow) {
 INSTANTIATE_TEST_SUITE_P(
     Songs, TagsTest,
     ::testing::Values(SongCase{"mp3_split", "/live.mp3", "Artist%20-%20Title", "Artist", "Title"},
-                      // icecast writes the whole song into the Vorbis title comment.
-                      SongCase{"ogg_comment", "/live.ogg", "Ogg%20Artist%20-%20Ogg%20Title",
-                               std::nullopt, "Ogg Artist - Ogg Title"}),
+              ),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(TagsBitrateTest, Tags_bitrateHeader_isAnnouncedValue) {
