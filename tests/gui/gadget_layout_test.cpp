@@ -152,3 +152,28 @@ TEST(GadgetLayout, VideoModeHeight_IsTheScreenHeightOr480) {
 
 } // namespace
 } // namespace hvn
+
+namespace hvn {
+namespace {
+
+TEST(GadgetLayout, CanvasInAPanel_MovesWithItsLocks) {
+    HVN_REQUIRE_GUI();
+    Gadget *win = MainLikeWindow();
+    Gadget *page = CreatePanel(0, 0, 278, 154, win, 0);
+    SetGadgetLayout(page, 1, 1, 1, 1);
+    Gadget *meter = CreateCanvas(211, 133, 10, 15, page, 0);
+    SetGadgetLayout(meter, 0, 0, 0, 1);
+    Gadget *spectrum = CreateCanvas(2, 33, 274, 87, page, 0);
+    SetGadgetLayout(spectrum, 0, 0, 1, 0);
+    ASSERT_NE(meter->view->widget, nullptr);
+
+    SimulateWindowResize(win, 278, 254);
+
+    EXPECT_EQ(meter->y, 233);
+    EXPECT_EQ(meter->view->widget->y(), 233);
+    EXPECT_EQ(meter->view->widget->h(), 15);
+    EXPECT_EQ(spectrum->view->widget->y(), 33);
+}
+
+} // namespace
+} // namespace hvn
