@@ -59,11 +59,11 @@ void OpenMainMenu() {
     PopupWindowMenu(MainWindow, TrayMenu);
 }
 
-// The tray placeholder never gets presses; a right press on the list page's free area
-// or on the player page's title labels opens the main menu instead.
+// The tray placeholder never gets presses; a right press on the list page's free area,
+// on the player page's title labels or on the about page's header opens the main menu.
 bool OpensMainMenu(const Gadget *g) {
     return g == TrayPanel || g == StationListPage || g == StationTitleLabel ||
-           g == StationStatusLabel;
+           g == StationStatusLabel || g == AboutHeaderPanel;
 }
 
 void OnTrayLeftPress() {
