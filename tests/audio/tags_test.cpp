@@ -67,11 +67,10 @@ TEST_P(TagsTest, Tags_songChangedOnServer_titleAndArtistFollow) {
     EXPECT_FALSE(sound->GetTag("TITLE", 0)); // nothing after release
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Songs, TagsTest,
-    ::testing::Values(SongCase{"mp3_split", "/live.mp3", "Artist%20-%20Title", "Artist", "Title"},
-              ),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Songs, TagsTest,
+                         ::testing::Values(SongCase{"mp3_split", "/live.mp3", "Artist%20-%20Title",
+                                                    "Artist", "Title"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(TagsBitrateTest, Tags_bitrateHeader_isAnnouncedValue) {
     HVN_REQUIRE_ENV(port, "HALVANE_ICECAST_PORT");
