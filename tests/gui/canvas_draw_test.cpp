@@ -1,0 +1,319 @@
+#include "gui/canvas/draw2d.h"
+
+#include "pixmap_test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "canvas_test_support.h" // last: it pulls in Xlib
+
+namespace hvn {
+namespace {
+
+using namespace canvastest;
+using testimg::B;
+using testimg::G;
+using testimg::R;
+using testimg::Rgba;
+
+class Frame {
+public:
+    Frame(Gadget *canvas, int w) : px_(ReadCanvasPixels(canvas)), w_(w) {}
+    uint32_t at(int x, int y) const { return px_.at(size_t(y) * w_ + x); }
+    size_t size() const { return px_.size(); }
+
+private:
+    std::vector<uint32_t> px_;
+    int w_;
+};
+
+void ExpectNear(uint32_t got, int r, int g, int b, int tolerance, const std::string &where) {
+    EXPECT_NEAR(R(got), r, tolerance) << where;
+    EXPECT_NEAR(G(got), g, tolerance) << where;
+    EXPECT_NEAR(B(got), b, tolerance) << where;
+}
+
+// Every pixel of a w x h frame: `inside(x, y)` ones in colour `in`, the rest `out`.
+void ExpectRegion(const Frame &f, int w, int h, const std::function<bool(int, int)> &inside,
+                  uint32_t in, uint32_t out, const std::string &what) {
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (f.at(x, y) != (inside(x, y) ? in : out) && ++wrong <= 5)
+                ADD_FAILURE() << what << ": pixel " << x << "," << y << " is " << std::hex
+                              << f.at(x, y);
+    EXPECT_EQ(wrong, 0) << what;
+}
+
+class CanvasDraw : public ::testing::Test {
+protected:
+    void SetUp() override { HVN_REQUIRE_DISPLAY(); }
+};
+
+TEST_F(CanvasDraw, LevelColumn_FillsExactlyLevelRows) {
+    CanvasHost host({{0, 0, 10, 15}});
+    ASSERT_TRUE(host.exposed());
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    EXPECT_EQ(CurrentGraphics(), host.canvas(0));
+    SetBlend(SOLIDBLEND);
+    for (int level : {0, 1, 7, 14, 15, 20}) {
+        SetClsColor(20, 30, 40);
+        Cls();
+        SetColor(70, 70, 70);
+        DrawRect(0, float(15 - level), 10, float(level));
+        Flip(0);
+        const Frame f(host.canvas(0), 10);
+        ASSERT_EQ(f.size(), 150u);
+        ExpectRegion(
+            f, 10, 15, [&](int, int y) { return y >= 15 - level; }, Rgba(70, 70, 70),
+            Rgba(20, 30, 40), "level " + std::to_string(level));
+    }
+}
+
+TEST_F(CanvasDraw, Rectangles_CoverTheirSpanWhateverTheSign) {
+    CanvasHost host({{0, 0, 40, 30}});
+    ASSERT_TRUE(host.exposed());
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    SetBlend(SOLIDBLEND);
+    const struct {
+        float x, y, w, h;
+        int x0, y0, x1, y1; // covered pixels: x0 <= x < x1, y0 <= y < y1
+    } cases[] = {
+        {5, 6, 10, 4, 5, 6, 15, 10},  {20, 30, -8, -10, 12, 20, 20, 30},
+        {30, 2, -5, 6, 25, 2, 30, 8}, {3, 20, 4, -9, 3, 11, 7, 20},
+        {-5, -5, 10, 10, 0, 0, 5, 5}, {35, 25, 20, 20, 35, 25, 40, 30},
+        {10, 10, 0, 5, 0, 0, 0, 0},   {2.25f, 3.75f, 2.5f, 1, 2, 4, 5, 5},
+    };
+    for (const auto &c : cases) {
+        SetClsColor(0, 0, 0);
+        Cls();
+        SetColor(255, 128, 1);
+        DrawRect(c.x, c.y, c.w, c.h);
+        Flip(0);
+        ExpectRegion(
+            Frame(host.canvas(0), 40), 40, 30,
+            [&](int x, int y) { return x >= c.x0 && x < c.x1 && y >= c.y0 && y < c.y1; },
+            Rgba(255, 128, 1), Rgba(0, 0, 0),
+            "rect " + std::to_string(c.x) + "," + std::to_string(c.y) + "," + std::to_string(c.w) +
+                "," + std::to_string(c.h));
+    }
+}
+
+TEST_F(CanvasDraw, Colours_ClampedToByteRange) {
+    CanvasHost host({{0, 0, 8, 8}});
+    ASSERT_TRUE(host.exposed());
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    SetBlend(SOLIDBLEND);
+    SetClsColor(-40, 999, 12);
+    Cls();
+    SetColor(300, -5, 128);
+    DrawRect(0, 0, 4, 8);
+    Flip(0);
+    const Frame f(host.canvas(0), 8);
+    EXPECT_EQ(f.at(1, 1), Rgba(255, 0, 128));
+    EXPECT_EQ(f.at(6, 6), Rgba(0, 255, 12));
+}
+
+TEST_F(CanvasDraw, AlphaBlend_MixesWithTruncatedAlpha) {
+    CanvasHost host({{0, 0, 16, 16}});
+    ASSERT_TRUE(host.exposed());
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    const struct {
+        double alpha;
+        int a8; // alpha as drawn
+        Rgb src, dst;
+    } cases[] = {
+        {0.8, 204, {255, 128, 0}, {0, 0, 255}},
+        {0.6, 153, {70, 70, 70}, {200, 100, 50}},
+        {0.6, 153, {0, 255, 160}, {255, 255, 255}},
+        {1.7, 255, {10, 20, 30}, {90, 90, 90}},
+        {-0.5, 0, {10, 20, 30}, {90, 90, 90}},
+        // White over black shows the alpha itself: truncated, not rounded (254.7).
+        {0.999, 254, {255, 255, 255}, {0, 0, 0}},
+        {0.8, 204, {255, 255, 255}, {0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        SetBlend(SOLIDBLEND);
+        SetClsColor(c.dst.r, c.dst.g, c.dst.b);
+        Cls();
+        SetBlend(ALPHABLEND);
+        SetAlpha(c.alpha);
+        SetColor(c.src.r, c.src.g, c.src.b);
+        DrawRect(0, 0, 8, 16);
+        Flip(0);
+        const Frame f(host.canvas(0), 16);
+        const auto mix = [&](int s, int d) { return (s * c.a8 + d * (255 - c.a8)) / 255.0; };
+        const std::string where = "alpha " + std::to_string(c.alpha);
+        const bool exact = c.src == Rgb{255, 255, 255} && c.dst == Rgb{0, 0, 0};
+        ExpectNear(f.at(3, 5), int(std::lround(mix(c.src.r, c.dst.r))),
+                   int(std::lround(mix(c.src.g, c.dst.g))), int(std::lround(mix(c.src.b, c.dst.b))),
+                   exact ? 0 : 1, where);
+        ExpectNear(f.at(12, 5), c.dst.r, c.dst.g, c.dst.b, 0, where + " outside");
+    }
+
+    // Solid ignores the alpha.
+    SetBlend(SOLIDBLEND);
+    SetAlpha(0.3);
+    SetColor(1, 2, 3);
+    DrawRect(0, 0, 16, 16);
+    Flip(0);
+    EXPECT_EQ(Frame(host.canvas(0), 16).at(8, 8), Rgba(1, 2, 3));
+}
+
+TEST_F(CanvasDraw, Triangle_FilledOnItsSideOfTheDiagonal) {
+    CanvasHost host({{0, 0, 20, 20}});
+    ASSERT_TRUE(host.exposed());
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    SetBlend(SOLIDBLEND);
+    SetClsColor(0, 0, 0);
+    Cls();
+    SetColor(0, 200, 0);
+    DrawPoly({2, 2, 18, 2, 18, 18}); // the upper right half of a 16 x 16 square
+    Flip(0);
+    const Frame f(host.canvas(0), 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const bool inside = x >= 2 && x < 18 && y >= 2 && y < 18 && x > y;
+            const bool outside = x < 2 || x >= 18 || y < 2 || y >= 18 || x < y;
+            if (inside) {
+                EXPECT_EQ(f.at(x, y), Rgba(0, 200, 0)) << x << "," << y;
+            } else if (outside) {
+                EXPECT_EQ(f.at(x, y), Rgba(0, 0, 0)) << x << "," << y;
+            }
+        }
+}
+
+PixmapPtr Pattern(int w, int h) {
+    auto p = CreatePixmap(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p->pixels[size_t(y) * w + x] = Rgba(x % 256, y * 2 % 256, (x * 7 + y * 3) % 256);
+    return p;
+}
+
+TEST_F(CanvasDraw, Pixmap_DrawnPixelExact) {
+    CanvasHost host({{0, 0, 274, 87}});
+    ASSERT_TRUE(host.exposed());
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    SetBlend(SOLIDBLEND);
+    SetColor(255, 255, 255);
+    auto logo = Pattern(274, 87);
+    DrawPixmap(logo, 0, 0);
+    Flip(0);
+    const auto shown = ReadCanvasPixels(host.canvas(0));
+    ASSERT_EQ(shown.size(), logo->pixels.size());
+    EXPECT_EQ(shown, logo->pixels);
+
+    // At an offset, over a cleared background; the texture is reused until the pixels
+    // change and the generation with them.
+    SetClsColor(9, 9, 9);
+    Cls();
+    auto small = Pattern(5, 4);
+    DrawPixmap(small, 10, 20);
+    Flip(0);
+    Frame f(host.canvas(0), 274);
+    EXPECT_EQ(f.at(10, 20), small->pixels[0]);
+    EXPECT_EQ(f.at(14, 23), small->pixels[19]);
+    EXPECT_EQ(f.at(9, 20), Rgba(9, 9, 9));
+    EXPECT_EQ(f.at(15, 23), Rgba(9, 9, 9));
+    std::fill(small->pixels.begin(), small->pixels.end(), Rgba(1, 2, 3));
+    MarkPixmapChanged(*small);
+    DrawPixmap(small, 10, 20);
+    Flip(0);
+    EXPECT_EQ(Frame(host.canvas(0), 274).at(12, 21), Rgba(1, 2, 3));
+
+    // A new pixmap after the old one is gone is never confused with it.
+    small.reset();
+    auto fresh = CreatePixmap(5, 4);
+    std::fill(fresh->pixels.begin(), fresh->pixels.end(), Rgba(200, 0, 0));
+    DrawPixmap(fresh, 10, 20);
+    Flip(0);
+    EXPECT_EQ(Frame(host.canvas(0), 274).at(12, 21), Rgba(200, 0, 0));
+}
+
+TEST_F(CanvasDraw, Pixmap_TintAndBlendModes) {
+    CanvasHost host({{0, 0, 4, 1}});
+    ASSERT_TRUE(host.exposed());
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    auto p = CreatePixmap(4, 1);
+    p->pixels = {Rgba(200, 100, 50, 255), Rgba(200, 100, 50, 0), Rgba(200, 100, 50, 128),
+                 Rgba(200, 100, 50, 127)};
+    const struct {
+        int blend;
+        Rgb tint;
+        Rgb want[4];
+    } cases[] = {
+        // Solid: alpha ignored, transparent pixels show their colour.
+        {SOLIDBLEND,
+         {255, 255, 255},
+         {{200, 100, 50}, {200, 100, 50}, {200, 100, 50}, {200, 100, 50}}},
+        // Mask: at least half opaque is drawn, the rest leaves the background.
+        {MASKBLEND, {255, 255, 255}, {{200, 100, 50}, {0, 0, 100}, {200, 100, 50}, {0, 0, 100}}},
+        // Alpha: by each pixel's alpha.
+        {ALPHABLEND, {255, 255, 255}, {{200, 100, 50}, {0, 0, 100}, {100, 50, 75}, {100, 50, 75}}},
+        // Tint multiplies.
+        {SOLIDBLEND, {0, 255, 128}, {{0, 100, 25}, {0, 100, 25}, {0, 100, 25}, {0, 100, 25}}},
+    };
+    for (const auto &c : cases) {
+        SetBlend(SOLIDBLEND);
+        SetAlpha(1.0);
+        SetClsColor(0, 0, 100);
+        Cls();
+        SetBlend(c.blend);
+        SetColor(c.tint.r, c.tint.g, c.tint.b);
+        DrawPixmap(p, 0, 0);
+        Flip(0);
+        const Frame f(host.canvas(0), 4);
+        for (int x = 0; x < 4; ++x)
+            ExpectNear(f.at(x, 0), c.want[x].r, c.want[x].g, c.want[x].b, 1,
+                       "blend " + std::to_string(c.blend) + " pixel " + std::to_string(x));
+    }
+}
+
+TEST_F(CanvasDraw, TwoCanvases_KeepTheirOwnState) {
+    CanvasHost host({{0, 0, 10, 15}, {20, 0, 10, 15}});
+    ASSERT_TRUE(host.exposed());
+    Gadget *left = host.canvas(0), *right = host.canvas(1);
+
+    ASSERT_TRUE(SetGraphics(left));
+    SetClsColor(0, 0, 255);
+    SetColor(255, 0, 0);
+    SetBlend(ALPHABLEND);
+    SetAlpha(0.6);
+    ASSERT_TRUE(SetGraphics(right));
+    SetClsColor(255, 255, 0);
+    SetColor(0, 255, 0);
+    SetBlend(SOLIDBLEND);
+    SetAlpha(0.1);
+
+    for (Gadget *g : {left, right, left}) { // back to the first: nothing leaked over
+        ASSERT_TRUE(SetGraphics(g));
+        Cls();
+        DrawRect(0, 5, 10, 10);
+        Flip(0);
+    }
+    const Frame l(left, 10), r(right, 10);
+    ExpectNear(l.at(5, 1), 0, 0, 255, 0, "left background");
+    ExpectNear(l.at(5, 10), 153, 0, 102, 1, "left rect, red over blue at 0.6");
+    ExpectNear(r.at(5, 1), 255, 255, 0, 0, "right background");
+    ExpectNear(r.at(5, 10), 0, 255, 0, 0, "right rect, solid green");
+}
+
+TEST_F(CanvasDraw, NoCanvas_DrawingIsRefused) {
+    Gadget plain;
+    EXPECT_FALSE(SetGraphics(&plain));
+    EXPECT_FALSE(SetGraphics(nullptr));
+    EXPECT_TRUE(ReadCanvasPixels(&plain).empty());
+
+    // A canvas whose window is not shown yet has no GL context to draw with.
+    Fl_Window window(0, 0, 50, 50);
+    Gadget g;
+    CreateCanvasWidget(&g, 0, 0, 10, 10);
+    window.end();
+    EXPECT_FALSE(SetGraphics(&g));
+}
+
+} // namespace
+} // namespace hvn
