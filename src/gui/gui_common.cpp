@@ -6,6 +6,7 @@
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Input_Choice.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Window.H>
 
 namespace hvn {
@@ -137,6 +138,9 @@ void SetGadgetToolTip(Gadget *g, const std::string &tip) {
     Fl_Widget *w = WidgetOf(g);
     if (!w)
         return;
+    // A list box's item tips may show the old text, which is about to go.
+    if (Fl_Tooltip::current() == w)
+        Fl_Tooltip::current(nullptr);
     w->copy_tooltip(tip.empty() ? nullptr : tip.c_str());
     if (g->style & COMBOBOX_EDITABLE && g->kind == GadgetKind::ComboBox) {
         auto *ic = static_cast<Fl_Input_Choice *>(w);
@@ -249,6 +253,8 @@ void SetGadgetFont(Gadget *g, const GuiFont &font) {
         return;
     g->font = font;
     ApplyFont(g);
+    if (g->kind == GadgetKind::ComboBox)
+        RebuildCombo(g); // the items carry their own font
     if (Fl_Widget *w = WidgetOf(g))
         w->redraw();
 }
