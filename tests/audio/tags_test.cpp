@@ -36,41 +36,28 @@ bool wait_tag(TFMODSystem &system, TFMODSound &sound, const char *name,
     return false;
 }
 
-struct SongCase {
-    const char *name;
-    const char *mount;
-    const char *encoded;
-    std::optional<std::string> artist;
-    std::string title;
-};
-
-class TagsTest : public ::testing::TestWithParam<SongCase> {};
-
-TEST_P(TagsTest, Tags_songChangedOnServer_titleAndArtistFollow) {
+TEST(TagsTest, Tags_songChangedOnServer_titleAndArtistFollow) {
     HVN_REQUIRE_ENV(port, "HALVANE_ICECAST_PORT");
     HVN_REQUIRE_ENV(pass, "HALVANE_ICECAST_ADMIN_PASS");
-    const SongCase &c = GetParam();
     auto system = test::make_system(FmodOutput::NoSound);
     ASSERT_TRUE(system);
-    auto sound = system->CreateStreamURL(test::icecast_url(port, c.mount), 0x10008, nullptr);
+    auto sound = system->CreateStreamURL(test::icecast_url(port, "/live.mp3"), 0x10008, nullptr);
     ASSERT_TRUE(sound);
     ASSERT_TRUE(test::is_ready(test::wait_state(*system, *sound, test::is_ready, 5s)));
     auto channel = system->PlaySound(-1, sound, 0, nullptr);
     ASSERT_TRUE(channel);
 
-    ASSERT_TRUE(set_song(port, pass, c.mount, c.encoded));
+    // Unique per run: the mount keeps the last song set.
+    const std::string title = "Title " + std::to_string(::getpid());
+    ASSERT_TRUE(set_song(port, pass, "/live.mp3",
+                         "Some%20Artist%20-%20Title%20" + std::to_string(::getpid())));
     // The change travels with the sound, so it shows once the buffered seconds are heard.
-    EXPECT_TRUE(wait_tag(*system, *sound, "TITLE", c.title, 8s))
+    EXPECT_TRUE(wait_tag(*system, *sound, "TITLE", title, 8s))
         << tag(*sound, "TITLE").value_or("-");
-    EXPECT_EQ(tag(*sound, "ARTIST"), c.artist);
+    EXPECT_EQ(tag(*sound, "ARTIST"), "Some Artist");
     system->SystemRelease();
     EXPECT_FALSE(sound->GetTag("TITLE", 0)); // nothing after release
 }
-
-INSTANTIATE_TEST_SUITE_P(Songs, TagsTest,
-                         ::testing::Values(SongCase{"mp3_split", "/live.mp3", "Artist%20-%20Title",
-                                                    "Artist", "Title"}),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(TagsBitrateTest, Tags_bitrateHeader_isAnnouncedValue) {
     HVN_REQUIRE_ENV(port, "HALVANE_ICECAST_PORT");
