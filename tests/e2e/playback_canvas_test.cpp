@@ -99,9 +99,9 @@ protected:
             const int k = Strongest(left);
             // The frame's own reads must have seen it too: something drawn next to the
             // middle in the tone's row.
-            const bool drawn = px.size() == 274u * 87u &&
-                               ((PixelAt(px, 274, 139, 81 - 5 * k + 2).b != 255) ||
-                                (PixelAt(px, 274, 1 + 8 * k, 2).g != 255));
+            const bool drawn =
+                px.size() == 274u * 87u && ((PixelAt(px, 274, 139, 81 - 5 * k + 2).b != 255) ||
+                                            (PixelAt(px, 274, 1 + 8 * k, 2).g != 255));
             if (drawn && left[k] * 500 > 10 && right[Strongest(right)] * 500 > 10) {
                 break;
             }
@@ -179,8 +179,8 @@ TEST_F(PlaybackCanvas, SkinArchive_PicturesAndGraphColoursFollowTheArchive) {
     const std::string fav = EmbeddedFile("Incbin::./data/hvn_fav.png").value_or("");
     ASSERT_FALSE(fav.empty());
     CreateDir("skins");
-    ASSERT_TRUE(WriteZip("skins/E2E.skn", {{"hvn_stop.png", fav},
-                                           {"hvn_spec.txt", "255,0,0,0,0,255"}}));
+    ASSERT_TRUE(
+        WriteZip("skins/E2E.skn", {{"hvn_stop.png", fav}, {"hvn_spec.txt", "255,0,0,0,0,255"}}));
     AddGadgetItem(SkinComboBox, "E2E");
     AddGadgetItem(SkinComboBox, "Missing");
     const int skin = CountGadgetItems(SkinComboBox) - 2;
