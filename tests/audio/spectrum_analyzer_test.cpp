@@ -29,8 +29,9 @@ TEST(SpectrumAnalyzerTest, Analyze_fullScaleSines_readAboutOneInTheirBand) {
         EXPECT_EQ(peak, band) << hz << " Hz";
         EXPECT_NEAR(values[band], 1.0, 0.05) << hz << " Hz";
         for (int k = 0; k < 64; ++k) {
-            if (std::abs(k - band) > 1)
+            if (std::abs(k - band) > 1) {
                 EXPECT_LT(values[k], 0.02) << hz << " Hz, band " << k;
+            }
         }
     }
 }
