@@ -1,9 +1,12 @@
+#include "events/timer.h"
 #include "gadget_test_support.h"
 #include "gui/gadget_view.h"
 #include "gui/gui_internal.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
+
+#include <chrono>
 
 namespace hvn {
 namespace {
@@ -238,6 +241,24 @@ TEST(GadgetEvents, FocusGoesToFieldsAndPanels) {
     ActivateGadget(combo);
     EXPECT_EQ(FocusedGadget(), combo);
     HideGadget(win);
+}
+
+TEST(GadgetEvents, TimerTicks_ArriveThroughTheToolkitWait) {
+    HVN_REQUIRE_GUI();
+    gadgettest::EventRecorder rec;
+    TimerPtr timer = Timer::Create(50.0);
+    auto ticked = [&] {
+        for (const Event &e : rec.events)
+            if (e.id == TimerTick)
+                return true;
+        return false;
+    };
+    // The pump InitGui installed: FLTK's wait, woken by the timer pipe.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!ticked() && std::chrono::steady_clock::now() < end)
+        PumpEvents(0.25);
+    timer->Stop();
+    EXPECT_TRUE(ticked());
 }
 
 } // namespace
