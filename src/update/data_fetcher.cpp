@@ -1,0 +1,199 @@
+#include "update/data_fetcher.h"
+
+#include "config/settings.h"
+#include "config/translations.h"
+#include "core/fs.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+
+namespace hvn {
+
+void CurlEasyDeleter::operator()(void *easy) const {
+    curl_easy_cleanup(static_cast<CURL *>(easy));
+}
+
+void CurlMultiDeleter::operator()(void *multi) const {
+    curl_multi_cleanup(static_cast<CURLM *>(multi));
+}
+
+void FileCloser::operator()(FILE *file) const {
+    std::fclose(file);
+}
+
+namespace {
+
+// Writes what arrives to the slot's stream and returns what the stream took; a short
+// count makes libcurl end the transfer with a write error (no stream, a full disk, or a
+// body past the size limit).
+size_t WriteToSlot(char *data, size_t size, size_t count, void *user) {
+    auto *slot = static_cast<TCurlStream *>(user);
+    const size_t bytes = size * count;
+    if (!slot->stream)
+        return 0;
+    if (slot->written + static_cast<int64_t>(bytes) > kMaxStationFileBytes) {
+        slot->overflow = true;
+        return 0;
+    }
+    const size_t done = std::fwrite(data, 1, bytes, slot->stream.get());
+    slot->written += static_cast<int64_t>(done);
+    return done;
+}
+
+bool TransferSucceeded(CURL *easy, int curlResult, const TCurlStream &slot) {
+    if (curlResult != CURLE_OK || slot.overflow || slot.written == 0)
+        return false;
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    return status >= 200 && status < 300;
+}
+
+std::string StationPath(const TStationFile &file) {
+    return "stations/" + file.name;
+}
+
+} // namespace
+
+TDataFetcher::~TDataFetcher() {
+    Free();
+}
+
+int TDataFetcher::Load(const std::vector<TStationFilePtr> &files) {
+    for (const auto &file : files) {
+        if (file) {
+            fileList.push_back(file);
+            ++remaining;
+        }
+    }
+    const int n = std::min(maxConnections, remaining);
+    multi.reset(curl_multi_init());
+    for (int i = 0; i < n && multi; ++i) {
+        auto slot = std::make_shared<TCurlStream>();
+        slot->curl.reset(curl_easy_init());
+        if (!slot->curl)
+            break;
+        slot->tempPath = "stations/.download-" + std::to_string(i) + ".part";
+        curlMap[slot->curl.get()] = slot;
+        startFetch(*slot);
+    }
+    timer = Timer::Create(10);
+    return 0;
+}
+
+int TDataFetcher::startFetch(TCurlStream &slot) {
+    if (fileList.empty())
+        return 0;
+    slot.file = fileList.front();
+    fileList.pop_front();
+    --remaining;
+    slot.stream.reset(std::fopen(slot.tempPath.c_str(), "wb"));
+    slot.written = 0;
+    slot.overflow = false;
+    CURL *easy = slot.curl.get();
+    const std::string url = UpdateServer + "stations/" + slot.file->name;
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToSlot);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &slot);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    slot.added = curl_multi_add_handle(multi.get(), easy) == CURLM_OK;
+    return 0;
+}
+
+void TDataFetcher::Wait() {
+    long proposed = -1;
+    curl_multi_timeout(multi.get(), &proposed);
+    const int timeoutMs = (proposed >= 0 && proposed < 2000) ? static_cast<int>(proposed) : 1000;
+    // curl_multi_wait is select over curl_multi_fdset's sockets without fd_set's limit on
+    // descriptor numbers.
+    int ready = 0;
+    curl_multi_wait(multi.get(), nullptr, 0, timeoutMs, &ready);
+}
+
+int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
+    finished = 1;
+    if (!multi)
+        return 0;
+    int running = 0;
+    CURLMcode rc = curl_multi_perform(multi.get(), &running);
+    if (running > 0 && rc == CURLM_OK) {
+        Wait();
+        do {
+            rc = curl_multi_perform(multi.get(), &running);
+        } while (rc == CURLM_CALL_MULTI_PERFORM);
+    }
+    if (running > 0)
+        finished = 0;
+    int result = running;
+    int queued = 0;
+    while (CURLMsg *msg = curl_multi_info_read(multi.get(), &queued)) {
+        auto it = curlMap.find(msg->easy_handle);
+        if (it == curlMap.end())
+            continue;
+        TCurlStream &slot = *it->second;
+        const int curlResult = msg->msg == CURLMSG_DONE ? msg->data.result : CURLE_OK;
+        CompleteTransfer(slot, curlResult);
+        if (slot.file)
+            AddNode(*slot.file, newNode, updatedNode);
+        if (remaining > 0) {
+            result = 1;
+            startFetch(slot);
+            finished = 0;
+        }
+    }
+    return result;
+}
+
+void TDataFetcher::CompleteTransfer(TCurlStream &slot, int curlResult) {
+    CURL *easy = slot.curl.get();
+    const bool ok = slot.stream && TransferSucceeded(easy, curlResult, slot);
+    // Closing reports a write the disk could not take.
+    const bool closed = slot.stream && std::fclose(slot.stream.release()) == 0;
+    if (slot.added) {
+        curl_multi_remove_handle(multi.get(), easy);
+        slot.added = false;
+    }
+    if (ok && closed && slot.file && RenameFile(slot.tempPath, StationPath(*slot.file)))
+        return;
+    DeleteFile(slot.tempPath);
+}
+
+void TDataFetcher::AddNode(const TStationFile &file, Gadget *newNode, Gadget *updatedNode) {
+    const bool updated = file.ft == 1;
+    Gadget *group = updated ? updatedNode : newNode;
+    if (!group)
+        return;
+    AddTreeViewNode(file.name, group, -1, file.size_str + " Bytes");
+    SetGadgetText(group, Tr(LABELS_UPDATER, updated ? 2 : 1) + " (" +
+                             std::to_string(CountTreeViewNodes(group)) + ")");
+}
+
+int TDataFetcher::isFinished() {
+    return finished;
+}
+
+int TDataFetcher::Free() {
+    if (timer)
+        timer->Stop();
+    timer.reset();
+    for (auto &[easy, slot] : curlMap) {
+        if (slot->added && multi)
+            curl_multi_remove_handle(multi.get(), easy);
+        slot->added = false;
+    }
+    multi.reset();
+    for (auto &[easy, slot] : curlMap) {
+        slot->curl.reset();
+        // A transfer still open here was cut off: its body is incomplete.
+        if (slot->stream) {
+            slot->stream.reset();
+            DeleteFile(slot->tempPath);
+        }
+        if (slot->file && FileSize(StationPath(*slot->file)) == 0)
+            DeleteFile(StationPath(*slot->file));
+    }
+    curlMap.clear();
+    return 0;
+}
+
+} // namespace hvn

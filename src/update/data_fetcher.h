@@ -1,0 +1,100 @@
+#pragma once
+// The parallel downloader of station files: up to four transfers at once over libcurl's
+// multi interface, pumped one step at a time by the update's nested event loop.
+// Main thread only. Nothing here blocks longer than one step's wait (at most 1 s).
+#include "events/timer.h"
+#include "gui/gui.h"
+
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace hvn {
+
+// One station file to fetch into "stations/".
+class TStationFile {
+public:
+    std::string name;     // the list line's key: the file name under "stations/"
+    std::string size_str; // the list's size text (see SizeText in update/update.h)
+    int ft = 0;           // 1: the file existed locally when the list was made
+};
+using TStationFilePtr = std::shared_ptr<TStationFile>;
+
+// libcurl handles are opaque pointers; their owners release them through these.
+struct CurlEasyDeleter {
+    void operator()(void *easy) const;
+};
+struct CurlMultiDeleter {
+    void operator()(void *multi) const;
+};
+struct FileCloser {
+    void operator()(FILE *file) const;
+};
+using CurlEasyHandle = std::unique_ptr<void, CurlEasyDeleter>;
+using CurlMultiHandle = std::unique_ptr<void, CurlMultiDeleter>;
+using FileStream = std::unique_ptr<FILE, FileCloser>;
+
+// One transfer slot: its easy handle is reused for every file the slot fetches. The
+// body goes to a temporary file beside the target ("stations/.download-N.part") that
+// replaces the target only when the transfer succeeded, so a failed or cut-off download
+// never leaves a broken station file in place of a good one.
+class TCurlStream {
+public:
+    FileStream stream;
+    CurlEasyHandle curl;
+    TStationFilePtr file;
+    std::string tempPath;  // this slot's temporary target
+    int64_t written = 0;   // bytes of the current transfer written to the stream
+    bool overflow = false; // the current transfer passed kMaxStationFileBytes
+    bool added = false;    // the easy handle is added to the multi handle
+};
+using TCurlStreamPtr = std::shared_ptr<TCurlStream>;
+
+// A station file larger than this is abandoned: station files are a few kilobytes, and
+// a server sending without end must not fill the disk.
+inline constexpr int64_t kMaxStationFileBytes = 16 * 1024 * 1024;
+
+class TDataFetcher {
+public:
+    static constexpr int maxConnections = 4;
+
+    virtual ~TDataFetcher();
+
+    // Takes the files (null entries skipped), starts the first min(4, count) transfers in
+    // list order and the fetcher's 10 Hz timer. Call once. Returns 0.
+    virtual int Load(const std::vector<TStationFilePtr> &files);
+    // One pump step: waits for network activity up to libcurl's proposed time-out when it
+    // is under 2 s, else 1 s; adds a child node under newNode or updatedNode for every
+    // transfer that ended (whatever its result) and starts the next file on that slot.
+    // Returns the running transfers after the last perform, or 1 when a file was started.
+    virtual int process(Gadget *newNode, Gadget *updatedNode);
+    // Puts the next waiting file on the slot and adds its transfer; nothing when none wait.
+    virtual int startFetch(TCurlStream &stream);
+    virtual int isFinished();
+    // Stops the timer, ends every transfer and closes every file; a transfer cut off here
+    // leaves the station file as it was. Safe to call twice. Returns 0.
+    virtual int Free();
+
+    // Files not yet started; the caller shows (given - remaining) as started.
+    int remaining = 0;
+
+    // The fetcher's timer (its ticks have it as source); null before Load or after Free.
+    const Timer *TimerSource() const { return timer.get(); }
+
+private:
+    // Ends a finished transfer: closes the stream and, on success, moves the body in place.
+    void CompleteTransfer(TCurlStream &slot, int curlResult);
+    void AddNode(const TStationFile &file, Gadget *newNode, Gadget *updatedNode);
+    void Wait();
+
+    std::map<void *, TCurlStreamPtr> curlMap;
+    std::deque<TStationFilePtr> fileList;
+    TimerPtr timer;
+    int finished = 0;
+    CurlMultiHandle multi;
+};
+
+} // namespace hvn

@@ -1,0 +1,163 @@
+// DownloadToFile: the one blocking HTTP/1.0 fetch of the station-list archive.
+#include "core/fs.h"
+#include "core/posix_io.h"
+#include "core/text_file.h"
+#include "update/update.h"
+
+#include <cerrno>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace hvn {
+namespace {
+
+struct AddrInfoDeleter {
+    void operator()(addrinfo *info) const { freeaddrinfo(info); }
+};
+using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoDeleter>;
+
+struct HostAndPath {
+    std::string host;
+    std::string path;
+};
+
+// "http://" selects plain HTTP; nothing else can be fetched.
+std::optional<HostAndPath> SplitUrl(const std::string &url) {
+    constexpr std::string_view scheme = "http://";
+    if (url.compare(0, scheme.size(), scheme) != 0)
+        return std::nullopt;
+    const std::string rest = url.substr(scheme.size());
+    const size_t slash = rest.find('/');
+    if (slash == std::string::npos)
+        return HostAndPath{rest, "/"};
+    return HostAndPath{rest.substr(0, slash), rest.substr(slash)};
+}
+
+bool WaitFor(int fd, short events, int timeoutMs) {
+    pollfd p{fd, events, 0};
+    int rc;
+    do {
+        rc = ::poll(&p, 1, timeoutMs);
+    } while (rc < 0 && errno == EINTR);
+    return rc > 0;
+}
+
+// A non-blocking connect bounded by kConnectTimeoutMs, so a dead server cannot freeze
+// the window for long.
+UniqueFd ConnectTo(const addrinfo &addr) {
+    UniqueFd fd(::socket(addr.ai_family, addr.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                         addr.ai_protocol));
+    if (!fd)
+        return {};
+    if (::connect(fd.get(), addr.ai_addr, addr.ai_addrlen) == 0)
+        return fd;
+    if (errno != EINPROGRESS || !WaitFor(fd.get(), POLLOUT, kConnectTimeoutMs))
+        return {};
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0)
+        return {};
+    return fd;
+}
+
+// The host text is used as it stands, always on port 80.
+UniqueFd ConnectToHost(const std::string &host) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (host.empty() || ::getaddrinfo(host.c_str(), "80", &hints, &found) != 0)
+        return {};
+    AddrInfoList list(found);
+    for (const addrinfo *a = list.get(); a; a = a->ai_next) {
+        if (UniqueFd fd = ConnectTo(*a))
+            return fd;
+    }
+    return {};
+}
+
+bool SendAll(int fd, const std::string &data) {
+    size_t sent = 0;
+    while (sent < data.size()) {
+        if (!WaitFor(fd, POLLOUT, kReadTimeoutMs))
+            return false;
+        const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return false;
+        sent += size_t(n);
+    }
+    return true;
+}
+
+// Everything until the server closes; nullopt on an error, a stall longer than
+// kReadTimeoutMs, or more than the archive limit (plus room for the headers).
+std::optional<std::string> ReceiveAll(int fd) {
+    constexpr int64_t limit = kMaxArchiveBytes + 64 * 1024;
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        if (!WaitFor(fd, POLLIN, kReadTimeoutMs))
+            return std::nullopt;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return data;
+        if (int64_t(data.size()) + n > limit)
+            return std::nullopt;
+        data.append(buffer, size_t(n));
+    }
+}
+
+// The body after the first empty header line (lines end at LF, a CR before it is
+// dropped); nullopt when the headers never end.
+std::optional<std::string> BodyOf(const std::string &response) {
+    size_t pos = 0;
+    while (pos < response.size()) {
+        const size_t lf = response.find('\n', pos);
+        if (lf == std::string::npos)
+            return std::nullopt;
+        const size_t length = lf - pos;
+        const bool empty = length == 0 || (length == 1 && response[pos] == '\r');
+        pos = lf + 1;
+        if (empty)
+            return response.substr(pos);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int DownloadToFile(const std::string &url, const std::string &fileName) {
+    const auto parts = SplitUrl(url);
+    if (!parts)
+        return -1;
+    UniqueFd fd = ConnectToHost(parts->host);
+    if (!fd)
+        return -1;
+    const std::string request =
+        "GET " + parts->path + " HTTP/1.0\r\nHost: " + parts->host + "\r\n\r\n";
+    if (!SendAll(fd.get(), request))
+        return -1;
+    const auto response = ReceiveAll(fd.get());
+    if (!response)
+        return -1;
+    const auto body = BodyOf(*response);
+    if (!body || int64_t(body->size()) > kMaxArchiveBytes)
+        return -1;
+    SaveBytesAtomic(CurrentDir() + "/" + fileName, *body);
+    return 1;
+}
+
+} // namespace hvn

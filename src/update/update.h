@@ -1,0 +1,58 @@
+#pragma once
+// The station-list update: fetches "hvn_stationlist.zip" from UpdateServer, deletes the
+// stations the list no longer names (except user-made ones), downloads new and changed
+// station files with TDataFetcher while a nested event loop shows the progress, then
+// rebuilds the catalogue and the station list. Main thread only.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace hvn {
+
+// The newest build this program knows; a higher build number on the server is a newer
+// build and gets the notice.
+inline constexpr int ReleaseBuildNumber = 50;
+
+// Runs the whole update on the update page (expects ShowPage(3) done, the tree view empty
+// and the page's labels cleared). Blocks while the archive is fetched (bounded by the
+// connect and read time-outs of DownloadToFile); handles events only during the
+// downloads. Does not return when the window is closed during the downloads (the program
+// shuts down). Returns 0.
+int UpdateStationList();
+
+// A plain HTTP/1.0 GET of an "http://host/path" address on port 80. The body is saved
+// as fileName (relative to the working directory) through a temporary file, so an
+// earlier file of that name stays whole unless the whole body arrived. Returns 1 when
+// the body was saved (whatever the status line said), -1 when the host could not be
+// reached or the response was cut off, timed out, had no header end or was larger than
+// kMaxArchiveBytes (nothing is written then). Blocks: the connection is given
+// kConnectTimeoutMs, and each read kReadTimeoutMs.
+int DownloadToFile(const std::string &url, const std::string &fileName);
+inline constexpr int kConnectTimeoutMs = 5000;
+inline constexpr int kReadTimeoutMs = 10000;
+inline constexpr int64_t kMaxArchiveBytes = 32 * 1024 * 1024;
+
+// The text before the first "="; "" when the line has none.
+std::string LineKey(const std::string &line);
+// The text after the first "="; the whole line when it has none.
+std::string LineValue(const std::string &line);
+// A list size as shown: "." inserted before the last three characters of a text longer
+// than three ("12345" -> "12.345", "999" stays).
+std::string SizeText(const std::string &value);
+// The decimal integer parse of the list: leading blanks skipped, an optional sign,
+// digits up to the first other character; no digits give 0. Saturates instead of
+// overflowing.
+int64_t ParseDecimal(std::string_view text);
+// A list key that names a plain file directly inside "stations/": not empty, not "." or
+// "..", and without "/" or NUL. Other keys are refused (never fetched or compared).
+bool SafeStationKey(const std::string &key);
+
+// The server's newest build from "hvn_current.txt": line 0 trimmed as a decimal number;
+// text "#" + line 1 trimmed when a line 1 exists, else "".
+struct BuildInfo {
+    int64_t number = 0;
+    std::string text;
+};
+BuildInfo ParseBuildInfo(const std::string &currentText);
+
+} // namespace hvn
