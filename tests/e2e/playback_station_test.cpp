@@ -240,6 +240,21 @@ TEST_F(PlaybackStation, NextAndPrevious_SwitchWhatTheSinkPlays) {
     EXPECT_GT(both.Rms(1), 1000.0);
 }
 
+TEST_F(PlaybackStation, UnmuteAfterStop_PlaysTheSelectedStationAgain) {
+    PlayAndSettle("Left Station");
+    Dispatch(Press(StopButton));
+    ASSERT_FALSE(CurrentChannel);
+    test::BeginScriptedTicks([](int) { return 40; });
+    Dispatch(Press(MuteButton));
+    test::EndScriptedTicks();
+    ASSERT_TRUE(CurrentChannel);
+    EXPECT_EQ(CurrentStationName, "Left Station");
+    EXPECT_EQ(Muted, 0);
+    EXPECT_TRUE(MenuEnabled(MuteMenuItem));
+    test::WaitMs(300);
+    EXPECT_GT(test::RecordMonitor(0.5).Rms(0), 1000.0);
+}
+
 TEST_F(PlaybackStation, ShortDescriptionAndBadLogo_NoUrlAndNoLogoPicture) {
     Activate("Short Station");
     EXPECT_FALSE(CurrentChannel);

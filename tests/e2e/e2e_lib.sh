@@ -1,0 +1,91 @@
+# Shared steps of the end-to-end scripts: a program directory with a copy of the binary
+# and three stations, the window found by its title, list rows read from screenshots,
+# and a window-manager close. Source it with BIN set; it sets DIR, PID and WID.
+E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+skip_or_fail() {
+  if [ "${HALVANE_TEST_SERVICES:-}" = 1 ]; then echo "FAIL: $1"; exit 1; fi
+  echo "SKIP: $1"; exit 77
+}
+[ -n "${DISPLAY:-}" ] || skip_or_fail "DISPLAY is not set"
+[ -n "${PULSE_SERVER:-}" ] || skip_or_fail "PULSE_SERVER is not set"
+
+DIR=$(mktemp -d /tmp/hvn-e2e-app.XXXXXX)
+PID=
+WID=
+e2e_cleanup() {
+  [ -n "$PID" ] && kill "$PID" 2>/dev/null
+  rm -rf "$DIR"
+}
+trap e2e_cleanup EXIT
+fail() { echo "FAIL: $1"; exit 1; }
+
+# The program changes into its own directory, so it runs from a copy beside its data.
+# Stations: Jazz One (genre 17, favourite), Rock Two (20), Blues Three (7).
+prepare_dir() {
+  cp "$BIN" "$DIR/halvane"
+  mkdir "$DIR/stations" "$DIR/db"
+  python3 - "$DIR" <<'PY'
+import sys, zipfile
+base = sys.argv[1]
+for i, (name, genre) in enumerate([("Jazz One", 17), ("Rock Two", 20), ("Blues Three", 7)]):
+    with zipfile.ZipFile(f"{base}/stations/st{i}.hvn", "w") as z:
+        z.writestr("station_id.txt",
+                   f"{name}\r\nhttp://example.invalid\r\n{genre}\r\n1\r\nhttp://127.0.0.1:9/none")
+with open(f"{base}/db/st0.db", "wb") as f:
+    f.write(b"0\r\n1\r\n")
+PY
+}
+
+# Other tests may show a window of the same title on this display: ours is the new one.
+start_program() {
+  local before
+  before=$(xdotool search --name "^ Halvane$" 2>/dev/null | sort)
+  "$DIR/halvane" "$@" >"$DIR/out.log" 2>&1 &
+  PID=$!
+  for _ in $(seq 100); do
+    WID=$(xdotool search --name "^ Halvane$" 2>/dev/null | sort | comm -13 <(echo "$before") - |
+      head -1)
+    [ -n "$WID" ] && break
+    sleep 0.1
+  done
+  [ -n "$WID" ] || fail "no window appeared"
+  sleep 0.5
+}
+
+# Mean brightness (0..1) of one item row of the station list; a row without text is 1.
+row() {
+  import -window "$WID" "$DIR/shot.png" || return 1
+  convert "$DIR/shot.png" -crop "200x12+4+$(($1 * 15 + 2))" -colorspace Gray \
+    -format '%[fx:mean]' info:
+}
+has_text() { awk -v m="$(row "$1")" 'BEGIN { exit !(m < 0.99) }'; }
+# A selected row is drawn with a dark background.
+selected() { awk -v m="$(row "$1")" 'BEGIN { exit !(m < 0.6) }'; }
+click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; sleep 0.4; }
+
+# Closes the window as a window manager would and checks the orderly end.
+close_and_wait() {
+  python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
+  local status=
+  for _ in $(seq 100); do
+    if ! kill -0 "$PID" 2>/dev/null; then wait "$PID"; status=$?; PID=; break; fi
+    sleep 0.1
+  done
+  [ -z "$PID" ] || fail "the program did not end after the window was closed"
+  [ "$status" = 0 ] || fail "exit status $status"
+  [ -f "$DIR/hvn.ini" ] || fail "hvn.ini was not written"
+}
+
+# Writes hvn.ini with the given values for the lines that differ from the defaults.
+write_settings() { # STATIONLIST SAVESTATION LASTSTATION SAVEPOS X Y HEIGHT
+  printf '%s\r\n' "Halvane" $'Release\t\t\t  =50' $'Build\t\t\t  =060813 (Linux TEST BUILD)' \
+    $'Stationlist \t\t  ='"$1" $'Language      \t\t  =4' $'Skin      \t\t  =' \
+    $'Buffersize     \t\t  =0' $'Volume        \t\t  =100' $'Save Station\t\t  ='"$2" \
+    $'Last Station\t\t  ='"$3" $'Save Window Position\t  ='"$4" $'Window PositionX\t  ='"$5" \
+    $'Window PositionY\t  ='"$6" $'Start Minimized  \t  =0' $'Force OpenGL Driver \t  =1' \
+    $'Show Errors\t\t  =1' $'Show Spectrum Analyser\t  =1' $'Window Height\t\t  ='"$7" \
+    $'Update Server\t\t  =http://127.0.0.1:9/hvn/' $'Update Homepage\t\t  =http://127.0.0.1:9/' \
+    $'Auto Update \t\t  =0' $'Last Update \t\t  =' $'Custom Window Color\t  =0' \
+    $'Background Color    \t  =192;192;192;' $'Label Color     \t  =-1;-1;-1;' >"$DIR/hvn.ini"
+}
