@@ -233,6 +233,27 @@ TEST_F(CanvasDraw, Pixmap_DrawnPixelExact) {
     EXPECT_EQ(Frame(host.canvas(0), 274).at(12, 21), Rgba(200, 0, 0));
 }
 
+TEST_F(CanvasDraw, WindowHiddenAndShownAgain_PixmapStillDrawn) {
+    CanvasHost host({{0, 0, 6, 6}});
+    ASSERT_TRUE(host.exposed());
+    auto p = Pattern(6, 6);
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    SetBlend(SOLIDBLEND);
+    DrawPixmap(p, 0, 0);
+    Flip(0);
+    // Hiding the window destroys the GL context and with it every texture.
+    host.window()->hide();
+    EXPECT_FALSE(SetGraphics(host.canvas(0)));
+    host.recorder().events.clear();
+    host.window()->show();
+    ASSERT_TRUE(PumpUntil([&] { return host.recorder().Saw(GadgetPaint, host.canvas(0)); }));
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    SetBlend(SOLIDBLEND);
+    DrawPixmap(p, 0, 0);
+    Flip(0);
+    EXPECT_EQ(ReadCanvasPixels(host.canvas(0)), p->pixels);
+}
+
 TEST_F(CanvasDraw, Pixmap_TintAndBlendModes) {
     CanvasHost host({{0, 0, 4, 1}});
     ASSERT_TRUE(host.exposed());

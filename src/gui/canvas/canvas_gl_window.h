@@ -39,12 +39,15 @@ public:
     std::vector<uint32_t> ShownPixels() const;
 
     int handle(int event) override;
+    // Hiding destroys the GL context: its textures are deleted first.
+    void hide() override;
 
 protected:
     void draw() override;
 
 private:
     void ApplySwapInterval(int sync);
+    void ReleaseContextResources();
 
     Gadget *gadget_;
     CanvasDrawState state_;

@@ -90,11 +90,21 @@ CanvasGlWindow::~CanvasGlWindow() {
     auto it = registry.find(gadget_);
     if (it != registry.end() && it->second == this)
         registry.erase(it);
+    ReleaseContextResources();
+    ForgetCanvasWindow(this);
+}
+
+void CanvasGlWindow::ReleaseContextResources() {
     if (context() && shown()) {
         make_current();
         textures_.Clear();
     }
-    ForgetCanvasWindow(this);
+    swapInterval_ = -1; // a new X window starts with the driver's default
+}
+
+void CanvasGlWindow::hide() {
+    ReleaseContextResources();
+    Fl_Gl_Window::hide();
 }
 
 bool CanvasGlWindow::MakeTarget() {
