@@ -1,6 +1,7 @@
 // DownloadToFile: the one blocking HTTP/1.0 fetch of the station-list archive.
 #include "core/fs.h"
 #include "core/posix_io.h"
+#include "core/strings.h"
 #include "core/text_file.h"
 #include "update/update.h"
 
@@ -120,19 +121,38 @@ std::optional<std::string> ReceiveAll(int fd) {
     }
 }
 
+// The announced body length, -1 when the header line is not a Content-Length.
+int64_t ContentLength(const std::string &line) {
+    constexpr std::string_view name = "content-length:";
+    if (Lower(Left(line, name.size())) != name)
+        return -1;
+    const std::string value = Trim(line.substr(name.size()));
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return ParseDecimal(value);
+}
+
 // The body after the first empty header line (lines end at LF, a CR before it is
-// dropped); nullopt when the headers never end.
+// dropped); nullopt when the headers never end or the connection closed before the
+// announced length arrived (the archive would be cut short).
 std::optional<std::string> BodyOf(const std::string &response) {
     size_t pos = 0;
+    int64_t announced = -1;
     while (pos < response.size()) {
         const size_t lf = response.find('\n', pos);
         if (lf == std::string::npos)
             return std::nullopt;
-        const size_t length = lf - pos;
-        const bool empty = length == 0 || (length == 1 && response[pos] == '\r');
+        std::string line = response.substr(pos, lf - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         pos = lf + 1;
-        if (empty)
+        if (line.empty()) {
+            if (announced >= 0 && int64_t(response.size() - pos) < announced)
+                return std::nullopt;
             return response.substr(pos);
+        }
+        if (const int64_t length = ContentLength(line); length >= 0)
+            announced = length;
     }
     return std::nullopt;
 }

@@ -68,6 +68,12 @@ BuildInfo ParseBuildInfo(const std::string &currentText) {
     return info;
 }
 
+int StartedPercent(int started, int count) {
+    const float fraction = static_cast<float>(started) / static_cast<float>(count);
+    // Scaled in double: in float 0.7f * 100 would round up to 70.
+    return static_cast<int>(static_cast<double>(fraction) * 100.0);
+}
+
 namespace {
 
 // Members larger than this are refused rather than inflated into memory: a list of
@@ -200,8 +206,7 @@ public:
     void Show(int remaining) {
         const int started = count_ - remaining;
         const float fraction = static_cast<float>(started) / static_cast<float>(count_);
-        // The single-precision fraction is scaled in double: 7 of 10 shows 69.
-        const int percent = static_cast<int>(static_cast<double>(fraction) * 100.0);
+        const int percent = StartedPercent(started, count_);
         if (percent == shown_)
             return;
         SetGadgetText(UpdatePercentLabel, std::to_string(percent) + "%");

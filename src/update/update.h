@@ -47,6 +47,10 @@ int64_t ParseDecimal(std::string_view text);
 // "..", and without "/" or NUL. Other keys are refused (never fetched or compared).
 bool SafeStationKey(const std::string &key);
 
+// The percent shown when `started` of `count` downloads have started: the fraction is
+// held in single precision and scaled truncating (7 of 10 gives 69). count > 0.
+int StartedPercent(int started, int count);
+
 // The server's newest build from "hvn_current.txt": line 0 trimmed as a decimal number;
 // text "#" + line 1 trimmed when a line 1 exists, else "".
 struct BuildInfo {
