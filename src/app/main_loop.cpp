@@ -19,6 +19,7 @@
 #include "playback/now_playing.h"
 #include "playback/playback.h"
 #include "playback/spectrum.h"
+#include "update/update.h"
 
 #include <algorithm>
 
@@ -176,8 +177,7 @@ void OnTreeAction() {
 
 void OnStationListEvent(const Event &event) {
     if (event.id == GadgetMenu) {
-        // TODO: the rating menu opens here once TickRatingMenu's callers
-        // (SetStationRating, SetStationFavourite) are written.
+        OpenRatingMenu();
         return;
     }
     if (event.id == GadgetAction) {
@@ -211,6 +211,16 @@ void OnStreamUrlAction() {
     HideGadget(NextUrlButton);
     HideGadget(PlayerPage);
     PlayStation(CurrentStationFile, n);
+}
+
+void OnUpdateNow() {
+    for (Gadget *label : {UpdateStatusLabel, UpdateBuildLabel, UpdatePercentLabel,
+                          UpdateMiddleLabel, UpdateRightLabel})
+        SetGadgetText(label, "");
+    UpdateProgBar(UpdateProgressBar, 0.0);
+    ClearTreeView(UpdateTreeView);
+    ShowPage(3);
+    UpdateStationList();
 }
 
 void OnPlayerBack() {
@@ -348,7 +358,8 @@ bool PlayerAndListRows(const Event &event, const Gadget *source) {
         if (press)
             ShowPage(4);
     } else if (source == UpdateNowButton) {
-        // TODO: press clears the update page and runs UpdateStationList, not written yet.
+        if (press)
+            OnUpdateNow();
     } else if (source == CreatorButton) {
         // TODO: press shows page 6 and calls CreatorLoadFile(""), not written yet.
     } else if (source == AboutLogoPanel) {

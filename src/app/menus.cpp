@@ -3,10 +3,14 @@
 #include "app/gadgets.h"
 #include "app/startup.h"
 #include "app/window.h"
+#include "catalogue/rating.h"
+#include "catalogue/station_files.h"
 #include "config/translations.h"
 #include "playback/now_playing.h"
 
 namespace hvn {
+
+std::string RatingMenuStationFile;
 
 namespace {
 
@@ -38,7 +42,45 @@ void BuildRatingMenu() {
     EditStationMenuItem = Item(Tr(TOOLTIP, 21), 809, RatingMenu);
 }
 
+Gadget *RatingItem(int rating) {
+    Gadget *const items[6] = {Rating0MenuItem, Rating1MenuItem, Rating2MenuItem,
+                              Rating3MenuItem, Rating4MenuItem, Rating5MenuItem};
+    return items[rating];
+}
+
 } // namespace
+
+int TickRatingMenu(int rating) {
+    if (rating >= -1 && rating <= 5)
+        for (int i = 0; i < 6; ++i) {
+            if (i == rating)
+                CheckMenu(RatingItem(i));
+            else
+                UncheckMenu(RatingItem(i));
+        }
+    DbRating = static_cast<unsigned char>(rating);
+    if (DbFavourite != 0)
+        CheckMenu(FavouriteMenuItem);
+    else
+        UncheckMenu(FavouriteMenuItem);
+    return 0;
+}
+
+void OpenRatingMenu() {
+    int i = SelectedGadgetItem(StationListBox);
+    if (i < 0)
+        i = 0;
+    if (CountGadgetItems(StationListBox) == 0)
+        return;
+    SelectGadgetItem(StationListBox, i);
+    RatingMenuStationFile = GadgetItemExtra(StationListBox, i).value_or("");
+    // The ticks show the list item's view; the tags then work with the rating file's.
+    const int icon = GadgetItemIcon(StationListBox, i);
+    DbFavourite = icon > 5 ? 1 : 0;
+    TickRatingMenu(icon > 5 ? icon - 6 : icon);
+    LoadStationDb(RatingFilePath(RatingMenuStationFile));
+    PopupWindowMenu(MainWindow, RatingMenu);
+}
 
 void BuildMenus() {
     BuildTrayMenu();
@@ -78,8 +120,22 @@ void HandleMenuTag(int tag) {
     case 908:
         ToggleMute();
         break;
-    // TODO: tags 800-807 and 809 call SetStationRating, SetStationFavourite,
-    // DeleteSelectedStation and CreatorLoadFile, which are not written yet.
+    case 800:
+    case 801:
+    case 802:
+    case 803:
+    case 804:
+    case 805:
+        SetStationRating(RatingMenuStationFile, static_cast<unsigned char>(tag - 800), DbFavourite);
+        break;
+    case 806:
+        SetStationFavourite(RatingMenuStationFile, DbRating, DbFavourite == 1 ? 0 : 1);
+        break;
+    case 807:
+        DeleteSelectedStation();
+        break;
+    // TODO: tag 809 opens the selected station in the creator through CreatorLoadFile,
+    // which is not written yet.
     default:
         break;
     }

@@ -15,6 +15,7 @@
 #include "events/queue.h"
 #include "playback/current_station.h"
 #include "playback/playback.h"
+#include "update/update.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -206,10 +207,16 @@ void ChooseFirstStation() {
 void RunAutomaticUpdate() {
     if (!(FileType("stations") != FileKind::Dir || AutoUpdate == 1))
         return;
-    // TODO: when LastUpdate differs from FormatCurrentTime("%Y %m"), create "stations"
-    // if missing, ShowPage(3), run UpdateStationList and store the new month stamp in
-    // LastUpdate (with AutoUpdateRunning set meanwhile); UpdateStationList is not
-    // written yet.
+    if (LastUpdate != FormatCurrentTime("%Y %m")) {
+        AutoUpdateRunning = 1;
+        if (FileType("stations") != FileKind::Dir)
+            CreateDir("stations");
+        ShowPage(3);
+        UpdateStationList();
+        // Taken again after the update, so no second automatic update runs this month.
+        LastUpdate = FormatCurrentTime("%Y %m");
+        AutoUpdateRunning = 0;
+    }
     ShowPage(CurrentSound ? 1 : 0);
     if (StartMinimized == 1) {
         HideGadget(MainWindow);

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -77,14 +78,18 @@ inline bool StartAudioSilently() {
 
 // The modules the window needs, in start-up order, then the window itself.
 inline bool BuildTestWindow() {
-    if (!InitGui())
+    if (!InitGui()) {
+        std::fprintf(stderr, "the X display does not answer\n");
         return false;
+    }
     RegisterEmbeddedFiles();
     InitTranslationsModule();
     LoadSettings();
     LoadTranslations(LanguageIndex);
-    if (!StartAudioSilently())
+    if (!StartAudioSilently()) {
+        std::fprintf(stderr, "the silent audio system does not start\n");
         return false;
+    }
     BuildMainWindow();
     return true;
 }
