@@ -27,8 +27,12 @@ bool g_guiReady = false;
 bool InitGui() {
     if (g_guiReady)
         return true;
-    // fl_open_display exits the process when no display answers; ask first.
-    Display *display = XOpenDisplay(nullptr);
+    // fl_open_display exits the process when no display answers; open it here. A
+    // server busy with a client that just left may drop a new connection during its
+    // set-up, so a refusal is retried before giving up.
+    Display *display = nullptr;
+    for (int attempt = 0; attempt < 3 && !display; ++attempt)
+        display = XOpenDisplay(nullptr);
     if (!display)
         return false;
     fl_open_display(display);

@@ -3,6 +3,8 @@
 #include "gui/gadget_view.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Tree.H>
+#include <FL/Fl_Tree_Item.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
 
@@ -70,6 +72,31 @@ TEST(GadgetX11Input, RealClicks_ReachTheGadgetUnderThePointer) {
     ASSERT_TRUE(PumpUntil([&] { return !rec.From(list, GadgetAction).empty(); }));
     EXPECT_EQ(rec.From(list, GadgetAction)[0].data, 1);
     EXPECT_EQ(SelectedGadgetItem(list), 1);
+    HideGadget(win);
+}
+
+TEST(GadgetX11Input, DoubleClickOnATreeNode_SelectsAndActivates) {
+    HVN_REQUIRE_GUI();
+    if (!HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    gadgettest::EventRecorder rec;
+    Gadget *win = CreateWindow(" Tree", 50, 50, 278, 154, nullptr,
+                               WINDOW_TITLEBAR | WINDOW_CLIENTCOORDS | WINDOW_HIDDEN);
+    Gadget *tree = CreateTreeView(-1, 38, 282, 82, win, 0);
+    Gadget *cat = AddTreeViewNode("Jazz", TreeViewRoot(tree));
+    Gadget *node = AddTreeViewNode("j.hvn", cat, -1, "10 Bytes");
+    ShowGadget(win);
+    auto *fl = static_cast<Fl_Window *>(win->view->widget);
+    ASSERT_TRUE(PumpUntil([&] { return fl->shown() && fl->visible(); }));
+    PumpUntil([] { return false; }, 0.2); // drawn: the items have their places
+    Fl_Tree_Item *item = node->view->treeItem;
+    ASSERT_GT(item->h(), 0);
+
+    Xdotool(win, std::to_string(item->label_x() + 5) + " " +
+                     std::to_string(item->y() + item->h() / 2) + " click --repeat 2 --delay 50 1");
+    ASSERT_TRUE(PumpUntil([&] { return !rec.From(tree, GadgetAction).empty(); }));
+    EXPECT_EQ(SelectedTreeViewNode(tree), node);
+    EXPECT_FALSE(rec.From(tree, GadgetSelect).empty());
     HideGadget(win);
 }
 
