@@ -144,7 +144,11 @@ void SpectrumFrame() {
         std::fputs("No radiostation canvas created!\n", stderr);
         std::exit(-1);
     }
-    SetGraphics(SpectrumCanvas);
+    // A canvas that is not on screen (another page shown) cannot be drawn on; drawing
+    // anyway would land on whichever canvas was the target before.
+    if (!SetGraphics(SpectrumCanvas)) {
+        return;
+    }
     SetColor(255, 255, 255);
     SetBlend(SOLIDBLEND);
     if (StationLogo && !HiddenToTray) {
@@ -152,7 +156,9 @@ void SpectrumFrame() {
     }
     if (CurrentSound && !HiddenToTray && CurrentChannel) {
         DrawLevelMeters();
-        SetGraphics(SpectrumCanvas);
+        if (!SetGraphics(SpectrumCanvas)) {
+            return;
+        }
         DrawSpectrumStyle();
     }
     Flip(0);
