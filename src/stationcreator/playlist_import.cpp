@@ -81,7 +81,7 @@ std::optional<std::string> ReadBounded(const std::string &path, size_t limit) {
 
 } // namespace
 
-std::string LineValue(const std::string &line) {
+std::string PlaylistValue(const std::string &line) {
     const size_t eq = line.find('=');
     return eq == std::string::npos ? line : line.substr(eq + 1);
 }
@@ -132,13 +132,13 @@ bool ImportPlsLines(const std::vector<std::string> &lines, CreatorImport &out, i
     for (const std::string &line : lines) {
         std::string l = line;
         if (HasCountKey(l)) {
-            l = LineValue(l);
+            l = PlaylistValue(l);
             urlCount = StrToInt(l);
             ++hits;
         }
         // "Title1" also matches Title10 and on; whichever comes first is the name.
         if (Contains(l, "Title1")) {
-            out.name = LineValue(l);
+            out.name = PlaylistValue(l);
             ++hits;
         }
         if (hits == 2) {
@@ -151,7 +151,7 @@ bool ImportPlsLines(const std::vector<std::string> &lines, CreatorImport &out, i
     out.urls.clear();
     for (const std::string &line : lines) {
         if (Contains(Lower(line), "file")) {
-            out.urls.push_back(Trim(LineValue(line)));
+            out.urls.push_back(Trim(PlaylistValue(line)));
         }
     }
     return static_cast<int>(out.urls.size()) != urlCount;
@@ -193,7 +193,7 @@ std::vector<std::string> UrlLines(const std::vector<std::string> &lines) {
     std::vector<std::string> urls;
     for (const std::string &line : lines) {
         if (Contains(line, "http://") && !Contains(line, "#EXTINF:")) {
-            urls.push_back(Trim(LineValue(line)));
+            urls.push_back(Trim(PlaylistValue(line)));
         }
     }
     return urls;

@@ -73,6 +73,6 @@ void ImportStationFile(const std::string &path, CreatorImport &out);
 CreatorImport ImportCreatorFile(const std::string &path, int &urlCount);
 
 // Text helpers of the import: the text after the first "=" (the whole line without one).
-std::string LineValue(const std::string &line);
+std::string PlaylistValue(const std::string &line);
 
 } // namespace hvn
