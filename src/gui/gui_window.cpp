@@ -47,6 +47,12 @@ public:
                 break;
             }
         }
+        // The X server unmaps a shown window when it is iconified and maps it again
+        // when it is restored, also when the window manager does it.
+        if (event == FL_HIDE && shown())
+            gadget_->view->minimized = true;
+        else if (event == FL_SHOW)
+            gadget_->view->minimized = false;
         return Fl_Double_Window::handle(event);
     }
 
@@ -197,6 +203,7 @@ void ShowWindow(Gadget *window) {
 void HideWindow(Gadget *window) {
     window->hidden = true;
     WindowOf(window)->hide();
+    window->view->minimized = false;
 }
 
 void SetWindowShape(Gadget *window, int x, int y, int w, int h) {

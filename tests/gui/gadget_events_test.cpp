@@ -5,6 +5,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
+#include <FL/x.H>
 
 #include <chrono>
 
@@ -241,6 +242,29 @@ TEST(GadgetEvents, FocusGoesToFieldsAndPanels) {
     ActivateGadget(combo);
     EXPECT_EQ(FocusedGadget(), combo);
     HideGadget(win);
+}
+
+TEST(GadgetEvents, WindowUnmappedByTheServer_CountsAsMinimisedUntilRestored) {
+    HVN_REQUIRE_GUI();
+    Gadget *win = TestWindow(kWindowStyle & ~WINDOW_HIDDEN);
+    auto *fl = static_cast<Fl_Window *>(win->view->widget);
+    auto pumpUntil = [](auto done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (!done() && std::chrono::steady_clock::now() < end)
+            Fl::wait(0.05);
+        return done();
+    };
+    ASSERT_TRUE(pumpUntil([&] { return fl->visible() != 0; }));
+    EXPECT_FALSE(WindowMinimized(win));
+
+    XUnmapWindow(fl_display, fl_xid(fl)); // what a window manager's iconify does
+    XFlush(fl_display);
+    ASSERT_TRUE(pumpUntil([&] { return WindowMinimized(win); }));
+
+    RestoreWindow(win);
+    EXPECT_TRUE(pumpUntil([&] { return fl->visible() && !WindowMinimized(win); }));
+    HideGadget(win);
+    EXPECT_FALSE(WindowMinimized(win));
 }
 
 TEST(GadgetEvents, TimerTicks_ArriveThroughTheToolkitWait) {
