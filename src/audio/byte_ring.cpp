@@ -41,11 +41,12 @@ void ByteRing::close(int endCode) {
     changed_.notify_all();
 }
 
-long ByteRing::read(uint8_t *out, size_t size, bool &wentDry) {
+long ByteRing::read(uint8_t *out, size_t size, std::atomic<bool> *dry) {
     size_t n = 0;
     {
         std::unique_lock lock(mutex_);
-        wentDry = size_ == 0 && !closed_ && !aborted_;
+        if (dry && size_ == 0 && !closed_ && !aborted_)
+            *dry = true;
         changed_.wait(lock, [&] { return aborted_ || closed_ || size_ > 0; });
         if (aborted_)
             return -1;

@@ -2,6 +2,7 @@
 // The stream buffer: a bounded ring of the raw bytes the network sent, between the network
 // thread (the one writer) and the decoder thread (the one reader). Its fill is what the
 // stream reports as percent buffered.
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -23,9 +24,9 @@ public:
     void close(int endCode);
 
     // Reader: blocks until data is there, the writer closed or the ring is aborted. Returns
-    // the bytes copied, 0 at the end of the data, -1 once aborted. wentDry is set when
-    // the ring was empty on entry and the call had to wait.
-    long read(uint8_t *out, size_t size, bool &wentDry);
+    // the bytes copied, 0 at the end of the data, -1 once aborted. When the call has to
+    // wait on an empty ring it first sets *dry (when given), so others see it running dry.
+    long read(uint8_t *out, size_t size, std::atomic<bool> *dry = nullptr);
 
     // Any thread: wakes every waiter; later calls return at once.
     void abort();

@@ -57,11 +57,9 @@ struct DictFree {
 
 int read_ring(void *opaque, uint8_t *buf, int size) {
     auto &stream = *static_cast<NetStream *>(opaque);
-    bool wentDry = false;
-    long n = stream.ring.read(buf, static_cast<size_t>(size), wentDry);
-    // Running dry after the stream was ready is starving; the flag clears with new data.
-    if (wentDry && stream.phase() == StreamPhase::Ready)
-        stream.starving = true;
+    // Running dry once the stream is ready is starving; new data ends it.
+    const bool ready = stream.phase() == StreamPhase::Ready;
+    long n = stream.ring.read(buf, static_cast<size_t>(size), ready ? &stream.starving : nullptr);
     if (n > 0)
         stream.starving = false;
     if (n < 0)

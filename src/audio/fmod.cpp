@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "audio/http_head.h"
 #include "audio/mixer.h"
 #include "audio/net_stream.h"
 #include "audio/spectrum_analyzer.h"
@@ -119,8 +120,8 @@ int TFMODSystem::Update() {
 }
 
 TFMODSoundPtr TFMODSystem::CreateStreamURL(const std::string &url, int mode, void *exinfo) {
-    if (impl_->released || !impl_->mixer || url.empty())
-        return nullptr;
+    if (impl_->released || !impl_->mixer || !parse_stream_url(url))
+        return nullptr; // only http:// and https:// streams
     impl_->threads.reap();
     std::erase_if(impl_->streams, [](const auto &w) { return w.expired(); });
     auto stream =

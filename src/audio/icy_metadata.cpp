@@ -58,4 +58,37 @@ SongTags split_stream_title(const std::string &text) {
     return {text.substr(0, dash), text.substr(dash + 3)};
 }
 
+void IcySplitter::feed(const uint8_t *data, size_t size, std::string &sound,
+                       std::vector<std::string> &blocks) {
+    const char *p = reinterpret_cast<const char *>(data);
+    if (metaint_ == 0) {
+        sound.append(p, size);
+        return;
+    }
+    while (size > 0) {
+        if (blockLeft_ > 0) {
+            size_t n = std::min(size, blockLeft_);
+            block_.append(p, n);
+            p += n, size -= n, blockLeft_ -= n;
+            if (blockLeft_ == 0) {
+                blocks.push_back(std::move(block_));
+                block_.clear();
+                soundLeft_ = metaint_;
+            }
+        } else if (atLength_) {
+            blockLeft_ = static_cast<unsigned char>(*p) * size_t{16};
+            ++p, --size;
+            atLength_ = false;
+            if (blockLeft_ == 0)
+                soundLeft_ = metaint_; // an empty block: the song did not change
+        } else {
+            size_t n = std::min(size, soundLeft_);
+            sound.append(p, n);
+            p += n, size -= n, soundLeft_ -= n;
+            if (soundLeft_ == 0)
+                atLength_ = true;
+        }
+    }
+}
+
 } // namespace hvn

@@ -1,9 +1,12 @@
 #pragma once
 // Parsing what a SHOUTcast/icecast server sends besides the sound: the icy-* response
 // headers and the in-band metadata blocks.
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hvn {
 
@@ -21,5 +24,23 @@ struct SongTags {
 };
 // "Artist - Title" split at the first " - "; without one the whole text is the title.
 SongTags split_stream_title(const std::string &text);
+
+// Separates an ICY body into sound bytes and metadata blocks: after every metaint bytes
+// of sound, one length byte n and a block of n * 16 bytes (at most 4080, so a block can
+// never make it hold more).
+class IcySplitter {
+public:
+    explicit IcySplitter(size_t metaint) : metaint_(metaint), soundLeft_(metaint) {}
+    // Appends the sound in data to sound and every block completed by it to blocks.
+    void feed(const uint8_t *data, size_t size, std::string &sound,
+              std::vector<std::string> &blocks);
+
+private:
+    size_t metaint_; // 0: the body is all sound
+    size_t soundLeft_;
+    bool atLength_ = false;
+    size_t blockLeft_ = 0;
+    std::string block_;
+};
 
 } // namespace hvn

@@ -1,22 +1,21 @@
-// The network thread of a stream: opens the URL with libavformat's protocols (HTTP, HTTPS,
-// redirects, ICY metadata) and feeds the raw bytes into the stream buffer.
-#include <netdb.h>
-
+// The network thread of a stream: a small HTTP/1.0 client over libavformat's tcp and tls
+// protocols (abortable, with timeouts) that follows redirects, asks for ICY metadata and
+// feeds the sound bytes into the stream buffer. libavformat's own http protocol is not
+// used: it reports a redirect loop, a failed name lookup and a cut connection all as EIO,
+// and its ICY handling cannot be bounded or checked from outside.
 #include <cerrno>
 #include <memory>
 #include <string>
-#include <string_view>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avio.h>
 #include <libavutil/dict.h>
 #include <libavutil/error.h>
-#include <libavutil/mem.h>
-#include <libavutil/opt.h>
 }
 
-#include "audio/av_result.h"
 #include "audio/fmod.h"
+#include "audio/http_head.h"
 #include "audio/icy_metadata.h"
 #include "audio/net_stream.h"
 
@@ -24,6 +23,7 @@ namespace hvn {
 namespace {
 
 constexpr int kMaxRedirects = 5;
+constexpr size_t kMaxHeadBytes = 16384;
 constexpr size_t kReadChunk = 4096;
 
 struct AvioClose {
@@ -31,135 +31,163 @@ struct AvioClose {
 };
 using AvioPtr = std::unique_ptr<AVIOContext, AvioClose>;
 
-struct DictFree {
-    void operator()(AVDictionary *d) const { av_dict_free(&d); }
-};
-
-struct AvFree {
-    void operator()(uint8_t *p) const { av_free(p); }
-};
-
 int interrupted(void *opaque) {
     return static_cast<std::atomic<bool> *>(opaque)->load() ? 1 : 0;
 }
 
-// scheme://[user@]host[:port]/... -> host (brackets of an IPv6 literal removed).
-std::string url_host(std::string_view url) {
-    size_t scheme = url.find("://");
-    if (scheme == std::string_view::npos)
-        return {};
-    url.remove_prefix(scheme + 3);
-    url = url.substr(0, url.find_first_of("/?#"));
-    if (size_t at = url.rfind('@'); at != std::string_view::npos)
-        url.remove_prefix(at + 1);
-    if (!url.empty() && url.front() == '[')
-        return std::string(url.substr(1, url.find(']') - 1));
-    return std::string(url.substr(0, url.find(':')));
+int read_result(int averror) {
+    return averror == AVERROR(ETIMEDOUT) ? FMOD_ERR_NET_TIMEOUT : FMOD_ERR_NET_READ;
 }
 
-// libavformat reports a failed name lookup and too many redirects with the same EIO;
-// looking the name up first tells the two apart.
-bool host_resolves(const std::string &host) {
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
-        return false;
-    freeaddrinfo(found);
-    return true;
-}
-
-std::string avio_string_option(AVIOContext *pb, const char *name) {
-    uint8_t *raw = nullptr;
-    if (av_opt_get(pb, name, AV_OPT_SEARCH_CHILDREN, &raw) < 0 || !raw)
-        return {};
-    std::unique_ptr<uint8_t, AvFree> owned(raw);
-    return reinterpret_cast<char *>(raw);
-}
-
-AvioPtr open_url(NetStream &stream, int &result) {
-    AVDictionary *raw = nullptr;
+// A connection to url's host; nullptr with result set when it cannot be made.
+AvioPtr connect(NetStream &stream, const StreamUrl &url, int &result) {
+    const std::string address =
+        std::string(url.tls ? "tls://" : "tcp://") +
+        (url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host) + ":" +
+        std::to_string(url.port);
+    AVDictionary *opts = nullptr;
     const std::string timeoutUs = std::to_string(int64_t(stream.timeoutMs) * 1000);
-    av_dict_set(&raw, "icy", "1", 0);
-    av_dict_set(&raw, "rw_timeout", timeoutUs.c_str(), 0);
-    av_dict_set(&raw, "timeout", timeoutUs.c_str(), 0);
-    av_dict_set_int(&raw, "max_redirects", kMaxRedirects, 0);
-    av_dict_set(&raw, "user_agent", "Halvane", 0);
-    // A station URL never reaches local files or other protocols.
-    av_dict_set(&raw, "protocol_whitelist", "http,https,tcp,tls", 0);
-    std::unique_ptr<AVDictionary, DictFree> options(raw);
+    av_dict_set(&opts, "rw_timeout", timeoutUs.c_str(), 0);
+    av_dict_set(&opts, "timeout", timeoutUs.c_str(), 0);
+    if (url.tls)
+        av_dict_set(&opts, "servername", url.host.c_str(), 0);
     AVIOInterruptCB cb{interrupted, &stream.aborted};
     AVIOContext *pb = nullptr;
-    AVDictionary *opts = options.release();
-    int ret = avio_open2(&pb, stream.url.c_str(), AVIO_FLAG_READ, &cb, &opts);
+    int ret = avio_open2(&pb, address.c_str(), AVIO_FLAG_READ_WRITE, &cb, &opts);
     av_dict_free(&opts);
     if (ret < 0) {
-        result = ret == AVERROR(EIO) ? FMOD_ERR_NET_REDIRECT : net_result(ret);
+        result = ret == AVERROR(ETIMEDOUT) ? FMOD_ERR_NET_TIMEOUT : FMOD_ERR_NET_CONNECT;
         return nullptr;
     }
     result = FMOD_OK;
     return AvioPtr(pb);
 }
 
-class IcyWatcher {
-public:
-    explicit IcyWatcher(AVIOContext *pb) : pb_(pb) {}
-    void read_headers(StreamTags &tags) {
-        if (auto br = icy_header(avio_string_option(pb_, "icy_metadata_headers"), "icy-br"))
-            tags.set("icy-br", *br);
+// Sends the request and reads the response head; what came after it stays in body.
+std::optional<HttpHead> request(AVIOContext *pb, const StreamUrl &url, std::string &body,
+                                int &result) {
+    const std::string req = build_request(url);
+    avio_write(pb, reinterpret_cast<const unsigned char *>(req.data()),
+               static_cast<int>(req.size()));
+    avio_flush(pb);
+    std::string head;
+    uint8_t chunk[kReadChunk];
+    size_t end;
+    while ((end = head.find("\r\n\r\n")) == std::string::npos) {
+        if (head.size() > kMaxHeadBytes) {
+            result = FMOD_ERR_HTTP;
+            return std::nullopt;
+        }
+        int n = avio_read_partial(pb, chunk, sizeof chunk);
+        if (n <= 0) {
+            result = n == AVERROR(ETIMEDOUT) ? FMOD_ERR_NET_TIMEOUT : FMOD_ERR_NET_READ;
+            return std::nullopt;
+        }
+        head.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
     }
-    // After every read: a changed metadata block may carry a new song.
-    void poll(StreamTags &tags) {
-        std::string block = avio_string_option(pb_, "icy_metadata_packet");
-        if (block == last_)
-            return;
-        last_ = block;
-        if (auto title = icy_stream_title(block)) {
-            SongTags song = split_stream_title(*title);
-            tags.set_song(std::move(song.artist), std::move(song.title));
+    body = head.substr(end + 4);
+    head.resize(end + 4);
+    auto parsed = parse_http_head(head);
+    result = parsed ? FMOD_OK : FMOD_ERR_HTTP;
+    return parsed;
+}
+
+bool is_redirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Connects and follows redirects; on success pb is the open response and head its head.
+int open_stream(NetStream &stream, AvioPtr &pb, HttpHead &head, std::string &body) {
+    std::string location = stream.url;
+    for (int redirects = 0;; ++redirects) {
+        auto url = parse_stream_url(location);
+        if (!url)
+            return FMOD_ERR_NET_CONNECT;
+        int result = FMOD_OK;
+        pb = connect(stream, *url, result);
+        if (!pb)
+            return result;
+        auto parsed = request(pb.get(), *url, body, result);
+        if (!parsed)
+            return result;
+        head = *parsed;
+        if (!is_redirect(head.status) || head.location.empty())
+            return http_status_result(head.status);
+        if (redirects >= kMaxRedirects)
+            return FMOD_ERR_NET_REDIRECT;
+        location = resolve_location(*url, head.location);
+        pb.reset();
+    }
+}
+
+class BodyPump {
+public:
+    BodyPump(NetStream &stream, const HttpHead &head) : stream_(stream), icy_(head.metaint) {}
+
+    // Splits received bytes into sound for the stream buffer and song changes for the tags.
+    void take(const uint8_t *data, size_t size) {
+        sound_.clear();
+        blocks_.clear();
+        icy_.feed(data, size, sound_, blocks_);
+        for (const std::string &block : blocks_) {
+            if (auto title = icy_stream_title(block)) {
+                SongTags song = split_stream_title(*title);
+                stream_.tags.set_song(std::move(song.artist), std::move(song.title));
+            }
+        }
+        // Reads never ask for more than the buffer's free space, so this waits only for the
+        // bytes that came with the response head.
+        const auto *p = reinterpret_cast<const uint8_t *>(sound_.data());
+        size_t left = sound_.size();
+        while (left > 0 && stream_.ring.wait_space() > 0) {
+            size_t n = stream_.ring.write(p, left);
+            p += n;
+            left -= n;
+        }
+        stream_.check_ready();
+    }
+
+    // Until the server ends the body (FMOD_OK), a failure, or an abort.
+    int run(AVIOContext *pb) {
+        uint8_t chunk[kReadChunk];
+        for (;;) {
+            size_t space = stream_.ring.wait_space();
+            if (space == 0)
+                return FMOD_OK; // aborted
+            int n = avio_read_partial(pb, chunk, static_cast<int>(std::min(space, kReadChunk)));
+            if (n == 0 || n == AVERROR_EOF)
+                return FMOD_OK;
+            if (n < 0)
+                return stream_.aborted ? FMOD_OK : read_result(n);
+            take(chunk, static_cast<size_t>(n));
         }
     }
 
 private:
-    AVIOContext *pb_;
-    std::string last_;
+    NetStream &stream_;
+    IcySplitter icy_;
+    std::string sound_;
+    std::vector<std::string> blocks_;
 };
-
-int pump(NetStream &stream, AVIOContext *pb) {
-    IcyWatcher icy(pb);
-    icy.read_headers(stream.tags);
-    uint8_t chunk[kReadChunk];
-    for (;;) {
-        size_t space = stream.ring.wait_space();
-        if (space == 0)
-            return FMOD_OK; // aborted
-        int n = avio_read_partial(pb, chunk, static_cast<int>(std::min(space, kReadChunk)));
-        if (n == 0 || n == AVERROR_EOF)
-            return FMOD_OK;
-        if (n < 0)
-            return stream.aborted ? FMOD_OK : net_result(n);
-        stream.ring.write(chunk, static_cast<size_t>(n));
-        icy.poll(stream.tags);
-        stream.check_ready();
-    }
-}
 
 } // namespace
 
 void run_network(std::shared_ptr<NetStream> stream) {
-    if (!host_resolves(url_host(stream->url))) {
-        stream->ring.close(FMOD_ERR_NET_CONNECT);
+    AvioPtr pb;
+    HttpHead head;
+    std::string body;
+    int result = open_stream(*stream, pb, head, body);
+    if (result != FMOD_OK) {
+        stream->ring.close(stream->aborted ? FMOD_OK : result);
         return;
     }
-    int result = FMOD_OK;
-    AvioPtr pb = open_url(*stream, result);
-    if (!pb) {
-        stream->ring.close(result);
-        return;
-    }
+    if (head.bitrate)
+        stream->tags.set("icy-br", *head.bitrate);
     stream->connected();
-    int end = pump(*stream, pb.get());
-    stream->ring.close(end);
+    BodyPump pump(*stream, head);
+    // The head's last read may have brought the first bytes of the body.
+    pump.take(reinterpret_cast<const uint8_t *>(body.data()), body.size());
+    stream->ring.close(pump.run(pb.get()));
     stream->check_ready();
 }
 

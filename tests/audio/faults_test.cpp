@@ -1,0 +1,252 @@
+// Streams from a small HTTP server of the tests' own that misbehaves on purpose.
+#include "audio_test_support.h"
+
+#include <random>
+
+namespace hvn {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Connection;
+using test::OpenState;
+using test::TestHttpServer;
+
+class FaultsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        system_ = test::make_system(FmodOutput::NoSound);
+        ASSERT_TRUE(system_);
+        // Short, so that stalls show within the test's time.
+        ASSERT_EQ(system_->SetNetworkTimeout(700), FMOD_OK);
+    }
+    void TearDown() override {
+        if (system_)
+            system_->SystemRelease();
+    }
+    TFMODSoundPtr open(const std::string &url) {
+        return system_->CreateStreamURL(url, FMOD_NONBLOCKING | FMOD_2D, nullptr);
+    }
+    OpenState wait_error(TFMODSound &sound, std::chrono::milliseconds limit = 3s) {
+        return test::wait_state(*system_, sound, test::is_error, limit);
+    }
+    TFMODSystemPtr system_;
+};
+
+struct ErrorCase {
+    const char *name;
+    std::string response; // sent after the request, then the connection closes
+    int result;
+};
+
+class FaultsErrorTest : public FaultsTest, public ::testing::WithParamInterface<ErrorCase> {};
+
+TEST_P(FaultsErrorTest, Fault_badResponse_errorStateWithItsCode) {
+    const std::string response = GetParam().response;
+    TestHttpServer server([&](Connection &c) {
+        c.read_request();
+        c.send(response);
+    });
+    auto sound = open(server.url());
+    ASSERT_TRUE(sound);
+    OpenState s = wait_error(*sound);
+    EXPECT_EQ(s.state, FMOD_OPENSTATE_ERROR);
+    EXPECT_EQ(s.result, GetParam().result) << FMODErrorString(s.result);
+    EXPECT_EQ(system_->PlaySound(-1, sound, 0, nullptr), nullptr);
+    EXPECT_EQ(sound->SoundRelease(), FMOD_OK);
+}
+
+std::string random_bytes(size_t n) {
+    std::mt19937 gen(42);
+    std::string s(n, '\0');
+    for (char &c : s)
+        c = static_cast<char>(gen());
+    return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Responses, FaultsErrorTest,
+    ::testing::Values(
+        ErrorCase{"not_found", "HTTP/1.0 404 Not Found\r\n\r\nno", FMOD_ERR_HTTP_NOT_FOUND},
+        ErrorCase{"forbidden", "HTTP/1.0 403 Forbidden\r\n\r\n", FMOD_ERR_HTTP_ACCESS},
+        ErrorCase{"server_error", "HTTP/1.0 500 Oops\r\n\r\n", FMOD_ERR_HTTP},
+        ErrorCase{"html_page",
+                  test::http_ok("text/html") + "<html><body>" + std::string(20000, 'x') +
+                      "</body></html>",
+                  FMOD_ERR_FORMAT},
+        ErrorCase{"random_body", test::http_ok("audio/mpeg") + random_bytes(60000),
+                  FMOD_ERR_FORMAT},
+        ErrorCase{"empty_body", test::http_ok("audio/mpeg"), FMOD_ERR_FORMAT},
+        ErrorCase{"closed_before_headers", "", FMOD_ERR_NET_READ},
+        ErrorCase{"huge_header",
+                  "HTTP/1.0 200 OK\r\nX-Big: " + std::string(200000, 'h') + "\r\n\r\n",
+                  FMOD_ERR_HTTP}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(FaultsTest, Fault_redirectLoop_redirectError) {
+    std::string self;
+    TestHttpServer server([&](Connection &c) {
+        c.read_request();
+        c.send("HTTP/1.0 302 Found\r\nLocation: " + self + "\r\n\r\n");
+    });
+    self = server.url();
+    auto sound = open(server.url());
+    OpenState s = wait_error(*sound);
+    EXPECT_EQ(s.result, FMOD_ERR_NET_REDIRECT);
+    EXPECT_LE(server.connections(), 8); // bounded, not followed forever
+}
+
+TEST_F(FaultsTest, Fault_oneRedirect_followedToTheStream) {
+    TestHttpServer target([](Connection &c) { test::serve_mp3(c, test::sine_mp3()); });
+    TestHttpServer server([&](Connection &c) {
+        c.read_request();
+        c.send("HTTP/1.0 302 Found\r\nLocation: " + target.url() + "\r\n\r\n");
+    });
+    auto sound = open(server.url());
+    EXPECT_TRUE(test::is_ready(test::wait_state(*system_, *sound, test::is_ready, 3s)));
+}
+
+TEST_F(FaultsTest, Fault_nothingListening_connectError) {
+    int port = 0;
+    { // a port that was free a moment ago
+        TestHttpServer gone([](Connection &) {});
+        port = std::stoi(gone.url().substr(gone.url().rfind(':') + 1));
+    }
+    auto sound = open("http://127.0.0.1:" + std::to_string(port) + "/x");
+    EXPECT_EQ(wait_error(*sound).result, FMOD_ERR_NET_CONNECT);
+    auto unresolvable = open("http://no-such-host.invalid/stream");
+    EXPECT_EQ(wait_error(*unresolvable).result, FMOD_ERR_NET_CONNECT);
+    // Station URLs never reach local files or other protocols.
+    EXPECT_EQ(open("file:///etc/passwd"), nullptr);
+    EXPECT_EQ(open("rtmp://127.0.0.1/x"), nullptr);
+    EXPECT_EQ(open(""), nullptr);
+}
+
+TEST_F(FaultsTest, Fault_serverNeverAnswers_connectingThenTimeout) {
+    TestHttpServer server([](Connection &) {}, /*accept=*/false);
+    auto sound = open(server.url());
+    OpenState s = test::open_state(*sound);
+    EXPECT_EQ(s.result, FMOD_OK);
+    EXPECT_EQ(s.state, FMOD_OPENSTATE_CONNECTING);
+    s = wait_error(*sound);
+    EXPECT_EQ(s.result, FMOD_ERR_NET_TIMEOUT);
+}
+
+TEST_F(FaultsTest, Fault_closedMidStream_playsThenEndsWithEof) {
+    const std::string part = test::sine_mp3().substr(0, 40000); // 2.5 s
+    TestHttpServer server([&](Connection &c) { test::serve_mp3(c, part); });
+    auto sound = open(server.url());
+    ASSERT_TRUE(test::is_ready(test::wait_state(*system_, *sound, test::is_ready, 3s)));
+    auto channel = system_->PlaySound(-1, sound, 0, nullptr);
+    ASSERT_TRUE(channel);
+    int playing = 0;
+    auto end = test::Clock::now() + 5s;
+    do {
+        std::this_thread::sleep_for(50ms);
+        channel->IsPlaying(playing);
+    } while (playing && test::Clock::now() < end);
+    EXPECT_EQ(playing, 0);
+    EXPECT_EQ(test::open_state(*sound).result, FMOD_ERR_FILE_EOF);
+}
+
+TEST_F(FaultsTest, Fault_stallWhilePlaying_starvesThenTimesOut) {
+    const std::string part = test::sine_mp3().substr(0, 40000); // 2.5 s
+    TestHttpServer server([&](Connection &c) {
+        test::serve_mp3(c, part);
+        c.hold();
+    });
+    // Long enough that the buffered sound runs out before the network gives up.
+    ASSERT_EQ(system_->SetNetworkTimeout(2000), FMOD_OK);
+    auto sound = open(server.url());
+    ASSERT_TRUE(test::is_ready(test::wait_state(*system_, *sound, test::is_ready, 3s)));
+    auto channel = system_->PlaySound(-1, sound, 0, nullptr);
+    ASSERT_TRUE(channel);
+    OpenState s = test::wait_state(
+        *system_, *sound, [](const OpenState &o) { return o.starving == 1; }, 3s);
+    EXPECT_EQ(s.starving, 1);
+    EXPECT_EQ(s.result, FMOD_OK);
+    s = wait_error(*sound);
+    EXPECT_EQ(s.result, FMOD_ERR_NET_TIMEOUT);
+}
+
+TEST_F(FaultsTest, Fault_stallBeforeBufferFull_bufferingThenTimeout) {
+    const std::string part = test::sine_mp3().substr(0, 6000);
+    TestHttpServer server([&](Connection &c) {
+        test::serve_mp3(c, part);
+        c.hold();
+    });
+    auto sound = open(server.url());
+    OpenState s = test::wait_state(
+        *system_, *sound, [](const OpenState &o) { return o.state == FMOD_OPENSTATE_BUFFERING; },
+        2s);
+    EXPECT_EQ(s.state, FMOD_OPENSTATE_BUFFERING);
+    EXPECT_LT(s.percent, 100);
+    EXPECT_EQ(system_->PlaySound(-1, sound, 0, nullptr), nullptr); // not ready
+    EXPECT_EQ(wait_error(*sound).result, FMOD_ERR_NET_TIMEOUT);
+}
+
+// An ICY stream: the MP3 with a metadata block after every metaint bytes of sound.
+std::string icy_stream(const std::string &mp3, size_t metaint,
+                       const std::vector<std::string> &blocks) {
+    std::string out = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:  64 \r\nicy-metaint: " +
+                      std::to_string(metaint) + "\r\n\r\n";
+    size_t i = 0;
+    for (size_t pos = 0; pos + metaint <= mp3.size(); pos += metaint, ++i) {
+        out += mp3.substr(pos, metaint);
+        std::string block = i < blocks.size() ? blocks[i] : "";
+        block.resize(std::min<size_t>((block.size() + 15) / 16 * 16, 255 * 16), '\0');
+        out += static_cast<char>(block.size() / 16);
+        out += block;
+    }
+    return out;
+}
+
+TEST_F(FaultsTest, Fault_icyBlocks_songsReplaceEachOtherAndBadBlocksAreHarmless) {
+    // Blocks every 0.75 s of sound; the engine has read the first three when it is ready.
+    const size_t metaint = 12000;
+    std::vector<std::string> blocks(8);
+    blocks[0] = "StreamTitle='First Artist - First Song';";
+    blocks[3] = std::string(4080, '\x7f');                // as big as a block can be, no title
+    blocks[4] = "StreamTitle='" + std::string(5000, 'L'); // cut short at the 4080 bytes
+    blocks[5] = std::string("\xff\x00\x01garbage", 10);
+    blocks[6] = "StreamTitle='Only A Title';StreamUrl='';";
+    const std::string body = icy_stream(test::sine_mp3(), metaint, blocks);
+    TestHttpServer server([&](Connection &c) {
+        c.read_request();
+        c.send(body);
+        c.hold();
+    });
+    auto sound = open(server.url());
+    ASSERT_TRUE(test::is_ready(test::wait_state(*system_, *sound, test::is_ready, 3s)));
+    auto br = sound->GetTag("icy-br", 0);
+    ASSERT_TRUE(br);
+    EXPECT_EQ(br->GetDataAsString(), "64");
+    auto title = sound->GetTag("TITLE", 0);
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->GetDataAsString(), "First Song");
+    auto artist = sound->GetTag("ARTIST", 0);
+    ASSERT_TRUE(artist);
+    EXPECT_EQ(artist->GetDataAsString(), "First Artist");
+    auto channel = system_->PlaySound(-1, sound, 0, nullptr);
+    ASSERT_TRUE(channel);
+    auto end = test::Clock::now() + 5s;
+    while (test::Clock::now() < end) {
+        system_->Update();
+        auto t = sound->GetTag("TITLE", 0);
+        if (t) {
+            EXPECT_LE(t->data.size(), 4080u);
+        }
+        if (t && t->data == "Only A Title")
+            break;
+        std::this_thread::sleep_for(20ms);
+    }
+    title = sound->GetTag("TITLE", 0);
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->data, "Only A Title");
+    EXPECT_FALSE(sound->GetTag("ARTIST", 0)); // the new song has no artist
+    int playing = 0;
+    channel->IsPlaying(playing);
+    EXPECT_EQ(playing, 1);
+}
+
+} // namespace
+} // namespace hvn
