@@ -27,7 +27,9 @@ std::string LineKey(const std::string &line) {
     return eq == std::string::npos ? std::string() : line.substr(0, eq);
 }
 
-std::string LineValue(const std::string &line) {
+// The station creator's import defines the same function; weak, so that whichever of
+// the two definitions is linked, the program links.
+[[gnu::weak]] std::string LineValue(const std::string &line) {
     const size_t eq = line.find('=');
     return eq == std::string::npos ? line : line.substr(eq + 1);
 }
