@@ -7,6 +7,7 @@
 #include <FL/Fl_Image.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Scroll.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
@@ -105,6 +106,14 @@ public:
         Fl_Scroll::resize(X, Y, W, H);
         LayoutChildren(gadget_);
         ScrollScrollPanel(gadget_, gadget_->scrollX, gadget_->scrollY);
+    }
+
+    void draw() override {
+        // Fl_Scroll paints the uncovered area in its own colour: without one set, that
+        // of the window, as boxless panels show it.
+        if (!gadget_->background && window())
+            color(window()->color());
+        Fl_Scroll::draw();
     }
 
     int handle(int event) override {
