@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
