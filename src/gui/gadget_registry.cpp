@@ -62,14 +62,14 @@ ImageCache::~ImageCache() = default;
 Fl_RGB_Image *ImageCache::Get(const PixmapPtr &pixmap, int w, int h) {
     if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0) {
         image_.reset();
-        source_ = nullptr;
+        source_.reset();
         return nullptr;
     }
     if (w <= 0 || h <= 0) {
         w = pixmap->width;
         h = pixmap->height;
     }
-    if (image_ && source_ == pixmap.get() && generation_ == pixmap->generation && w_ == w &&
+    if (image_ && source_.lock() == pixmap && generation_ == pixmap->generation && w_ == w &&
         h_ == h)
         return image_.get();
     const int pw = pixmap->width, ph = pixmap->height;
@@ -88,7 +88,7 @@ Fl_RGB_Image *ImageCache::Get(const PixmapPtr &pixmap, int w, int h) {
         }
     }
     image_ = std::make_unique<Fl_RGB_Image>(bytes_.data(), w, h, 4);
-    source_ = pixmap.get();
+    source_ = pixmap;
     generation_ = pixmap->generation;
     w_ = w;
     h_ = h;

@@ -39,7 +39,9 @@ public:
 private:
     std::unique_ptr<Fl_RGB_Image> image_;
     std::vector<unsigned char> bytes_; // the image keeps a pointer into this
-    const Pixmap *source_ = nullptr;
+    // Weak: a freed pixmap's address may come back with a new pixmap of the same
+    // generation, which a plain pointer would take for the cached one.
+    std::weak_ptr<Pixmap> source_;
     uint64_t generation_ = 0;
     int w_ = 0, h_ = 0;
 };
