@@ -24,6 +24,8 @@ void FileCloser::operator()(FILE *file) const {
 
 namespace {
 
+constexpr long kMaxRedirects = 30;
+
 // Writes what arrives to the slot's stream and returns what the stream took; a short
 // count makes libcurl end the transfer with a write error (no stream, a full disk, or a
 // body past the size limit).
@@ -96,6 +98,8 @@ int TDataFetcher::startFetch(TCurlStream &slot) {
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteToSlot);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &slot);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    // A redirect loop would otherwise hold the slot until the user gives up.
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     slot.added = curl_multi_add_handle(multi.get(), easy) == CURLM_OK;
     return 0;
 }

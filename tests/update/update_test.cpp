@@ -303,6 +303,41 @@ TEST_F(UpdateRunTest, UpdateStationList_backButton_endsDownloads) {
     AutoUpdateRunning = 0;
 }
 
+// What the page shows while the downloads run, seen at every timer tick emitted.
+TEST_F(UpdateRunTest, UpdateStationList_downloads_progressShownWhileRunning) {
+    std::string list;
+    for (int i = 0; i < 10; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".hvn";
+        ServeStation(name, "12345");
+        list += name + "=5\n";
+    }
+    ServeArchive(list);
+    SetGadgetText(UpdateBuildLabel, "old notice");
+    std::vector<std::string> seen;
+    const int hook = AddEmitHook(1, [&](Event &e) {
+        if (e.id == TimerTick)
+            seen.push_back(GadgetText(UpdateStatusLabel) + " | " + GadgetTooltip(UpdateBackButton) +
+                           " | " + GadgetText(UpdatePercentLabel) + " | " +
+                           GadgetText(UpdateBuildLabel));
+        return true;
+    });
+    UpdateStationList();
+    RemoveEmitHook(hook);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), "Downloading... | Disconnect | 0% | ");
+    std::set<std::string> percents;
+    for (const auto &line : seen) {
+        EXPECT_EQ(line.rfind("Downloading... | Disconnect | ", 0), 0u) << line;
+        percents.insert(line.substr(30, line.find('%') - 30));
+    }
+    for (const auto &p : percents)
+        EXPECT_TRUE(p == "0" || p == "40" || p == "50" || p == "60" || p == "69" || p == "80" ||
+                    p == "90" || p == "100")
+            << p;
+    EXPECT_EQ(Groups().at(0), "New Stations (10)");
+    EXPECT_EQ(StationFiles().size(), 10u);
+}
+
 // Events the loop does not handle are dropped; the loop goes on to the end.
 TEST_F(UpdateRunTest, UpdateStationList_otherEvents_dropped) {
     ServeStation("a.hvn", "aaaa");
