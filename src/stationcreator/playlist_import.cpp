@@ -5,6 +5,7 @@
 #include "core/strings.h"
 #include "core/text_file.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
