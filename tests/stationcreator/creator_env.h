@@ -73,12 +73,23 @@ inline bool BuildCreatorWindow() {
     return true;
 }
 
+// The directory the window was built in; removed when the process exits.
+struct WindowDir {
+    std::string path;
+    ~WindowDir() {
+        if (!path.empty())
+            DeleteDir(path, true);
+    }
+};
+
 // The window, built once in a directory of its own that lives until exit.
 inline bool EnsureCreatorWindow() {
+    static WindowDir dir;
     static bool built = [] {
         char pattern[] = "/tmp/hvn-creator-window-XXXXXX";
-        const char *dir = ::mkdtemp(pattern);
-        return dir && ChangeDir(dir) && BuildCreatorWindow();
+        const char *made = ::mkdtemp(pattern);
+        dir.path = made ? made : "";
+        return made && ChangeDir(made) && BuildCreatorWindow();
     }();
     return built;
 }
