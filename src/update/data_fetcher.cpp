@@ -18,7 +18,7 @@ void CurlMultiDeleter::operator()(void *multi) const {
     curl_multi_cleanup(static_cast<CURLM *>(multi));
 }
 
-void FileCloser::operator()(FILE *file) const {
+void TargetFileCloser::operator()(FILE *file) const {
     std::fclose(file);
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 // The parallel downloader of station files: up to four transfers at once over libcurl's
 // multi interface, pumped one step at a time by the update's nested event loop.
-// Main thread only. Nothing here blocks longer than one step's wait (at most 1 s).
+// Main thread only. Nothing here blocks longer than one step's wait (under 2 s).
 #include "events/timer.h"
 #include "gui/gui.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -30,12 +31,12 @@ struct CurlEasyDeleter {
 struct CurlMultiDeleter {
     void operator()(void *multi) const;
 };
-struct FileCloser {
+struct TargetFileCloser {
     void operator()(FILE *file) const;
 };
 using CurlEasyHandle = std::unique_ptr<void, CurlEasyDeleter>;
 using CurlMultiHandle = std::unique_ptr<void, CurlMultiDeleter>;
-using FileStream = std::unique_ptr<FILE, FileCloser>;
+using TargetFileStream = std::unique_ptr<FILE, TargetFileCloser>;
 
 // One transfer slot: its easy handle is reused for every file the slot fetches. The
 // body goes to a temporary file beside the target ("stations/.download-N.part") that
@@ -43,7 +44,7 @@ using FileStream = std::unique_ptr<FILE, FileCloser>;
 // never leaves a broken station file in place of a good one.
 class TCurlStream {
 public:
-    FileStream stream;
+    TargetFileStream stream;
     CurlEasyHandle curl;
     TStationFilePtr file;
     std::string tempPath;  // this slot's temporary target
