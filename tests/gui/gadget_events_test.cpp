@@ -235,10 +235,12 @@ TEST(GadgetEvents, FocusGoesToFieldsAndPanels) {
     Gadget *scroll = CreateScrollPanel(0, 0, 278, 121, win, 0);
     Gadget *field = CreateTextField(2, 2, 100, 22, ScrollPanelClient(scroll), 0);
     Gadget *combo = CreateComboBox(2, 30, 100, 22, win, COMBOBOX_EDITABLE);
+    gadgettest::EventRecorder rec;
     ActivateGadget(field);
     EXPECT_EQ(FocusedGadget(), field);
     ActivateGadget(scroll);
     EXPECT_EQ(FocusedGadget(), scroll);
+    EXPECT_EQ(rec.From(field, GadgetLostFocus).size(), 1u);
     ActivateGadget(combo);
     EXPECT_EQ(FocusedGadget(), combo);
     HideGadget(win);
