@@ -22,20 +22,29 @@ void OnTimerWake(int, void *) {
 
 bool g_guiReady = false;
 
-} // namespace
-
-bool InitGui() {
-    if (g_guiReady)
+// fl_open_display exits the process when no display answers, so the connection is made
+// here. A server busy with a client that just left may drop a new connection during
+// its set-up: a refusal is retried before giving up. Windows already made on FLTK's
+// connection must keep it, so an open one is used as it is.
+bool OpenDisplay() {
+    if (fl_display)
         return true;
-    // fl_open_display exits the process when no display answers; open it here. A
-    // server busy with a client that just left may drop a new connection during its
-    // set-up, so a refusal is retried before giving up.
     Display *display = nullptr;
     for (int attempt = 0; attempt < 3 && !display; ++attempt)
         display = XOpenDisplay(nullptr);
     if (!display)
         return false;
     fl_open_display(display);
+    return true;
+}
+
+} // namespace
+
+bool InitGui() {
+    if (g_guiReady)
+        return true;
+    if (!OpenDisplay())
+        return false;
     Fl::visual(FL_DOUBLE | FL_INDEX);
     FL_NORMAL_SIZE = 12;
     Fl_Tooltip::size(11);
