@@ -73,7 +73,7 @@ private:
         const char *tip = gadget_->tip.empty() ? nullptr : gadget_->tip.c_str();
         if (index >= 0 && !gadget_->items[index].tip.empty())
             tip = gadget_->items[index].tip.c_str();
-        Fl_Tooltip::enter_area(this, 0, 0, w(), h(), tip);
+        Fl_Tooltip::enter_area(this, x(), y(), w(), h(), tip); // window coordinates
     }
 
     Gadget *gadget_;
