@@ -19,6 +19,7 @@
 #include "playback/now_playing.h"
 #include "playback/playback.h"
 #include "playback/spectrum.h"
+#include "stationcreator/creator.h"
 #include "update/update.h"
 
 #include <algorithm>
@@ -320,6 +321,32 @@ void LeaveInfoPage(Gadget *page) {
     RedrawGadget(MainWindow);
 }
 
+// The creator's links act on a left-button release, its logo chooser on a press; each
+// then hands the keyboard back to the creator's scroll panel.
+bool CreatorRows(const Event &event, const Gadget *source) {
+    const bool leftRelease = event.id == MouseUp && event.data == 1;
+    int (*operation)() = nullptr;
+    if (source == CreatorAddUrlLabel)
+        operation = leftRelease ? CreatorAddUrl : nullptr;
+    else if (source == CreatorRemoveUrlLabel)
+        operation = leftRelease ? CreatorRemoveUrl : nullptr;
+    else if (source == CreatorChooseLogoLabel)
+        operation = leftRelease ? CreatorChooseLogo : nullptr;
+    else if (source == CreatorLogoComboBox)
+        operation = event.id == MouseDown ? CreatorShowLogoPreview : nullptr;
+    else if (source == CreatorSaveButton) {
+        if (event.id == MouseDown)
+            CreatorSaveStation(CreatorCustom);
+        return true;
+    } else
+        return false;
+    if (operation) {
+        operation();
+        ActivateGadget(CreatorScrollPanel);
+    }
+    return true;
+}
+
 void OnCreatorCancel() {
     DeleteFile("creator/station_id.txt");
     HideGadget(CreatorPage);
@@ -339,7 +366,10 @@ void OnMainWindowEvent(const Event &event) {
         ShutdownApplication();
     if (event.id == WindowSize)
         RedrawGadget(MainWindow);
-    // TODO: WindowAccept hands the dropped path to CreatorLoadFile, not written yet.
+    if (event.id == WindowAccept) {
+        RedrawGadget(MainWindow);
+        CreatorLoadFile(event.extra.value_or(""));
+    }
 }
 
 // Rows of the second pass for the list, player and window gadgets. True when the
@@ -361,7 +391,10 @@ bool PlayerAndListRows(const Event &event, const Gadget *source) {
         if (press)
             OnUpdateNow();
     } else if (source == CreatorButton) {
-        // TODO: press shows page 6 and calls CreatorLoadFile(""), not written yet.
+        if (press) {
+            ShowPage(6);
+            CreatorLoadFile("");
+        }
     } else if (source == AboutLogoPanel) {
         if (press)
             OpenURL(EncodeUrlSpaces(UpdateHomepage));
@@ -420,10 +453,8 @@ bool PageButtonRows(const Event &event, const Gadget *source) {
     } else if (source == CreditsBackButton) {
         if (press)
             LeaveInfoPage(CreditsPage);
+    } else if (CreatorRows(event, source)) {
     } else if (source == CreatorCancelButton) {
-        // TODO: CreatorAddUrlLabel, CreatorRemoveUrlLabel, CreatorChooseLogoLabel,
-        // CreatorLogoComboBox and CreatorSaveButton come before this row once the creator's
-        // operations are written.
         if (press)
             OnCreatorCancel();
     } else if (source == UpdateBackButton) {

@@ -6,7 +6,9 @@
 #include "catalogue/rating.h"
 #include "catalogue/station_files.h"
 #include "config/translations.h"
+#include "core/fs.h"
 #include "playback/now_playing.h"
+#include "stationcreator/creator.h"
 
 namespace hvn {
 
@@ -46,6 +48,16 @@ Gadget *RatingItem(int rating) {
     Gadget *const items[6] = {Rating0MenuItem, Rating1MenuItem, Rating2MenuItem,
                               Rating3MenuItem, Rating4MenuItem, Rating5MenuItem};
     return items[rating];
+}
+
+void EditSelectedStation() {
+    const int selected = SelectedGadgetItem(StationListBox);
+    const std::string file =
+        selected >= 0 ? GadgetItemExtra(StationListBox, selected).value_or("") : "";
+    if (file.empty() || FileType("stations/" + file) != FileKind::File)
+        return;
+    ShowPage(6);
+    CreatorLoadFile("stations/" + file);
 }
 
 } // namespace
@@ -134,8 +146,9 @@ void HandleMenuTag(int tag) {
     case 807:
         DeleteSelectedStation();
         break;
-    // TODO: tag 809 opens the selected station in the creator through CreatorLoadFile,
-    // which is not written yet.
+    case 809:
+        EditSelectedStation();
+        break;
     default:
         break;
     }

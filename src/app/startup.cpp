@@ -15,6 +15,7 @@
 #include "events/queue.h"
 #include "playback/current_station.h"
 #include "playback/playback.h"
+#include "stationcreator/creator.h"
 #include "update/update.h"
 
 #include <cstdio>
@@ -136,8 +137,7 @@ void OpenCommandLineFile() {
         SetGadgetShape(MainWindow, GadgetX(MainWindow), GadgetY(MainWindow), 278, 308);
     ShowGadget(StationListPage);
     ShowWindow();
-    // TODO: CreatorLoadFile(CommandLineFile) imports the file and shows the creator page;
-    // the creator is not written yet.
+    CreatorLoadFile(CommandLineFile);
 }
 
 int FindLastStation() {
