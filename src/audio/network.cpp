@@ -49,8 +49,6 @@ AvioPtr connect(NetStream &stream, const StreamUrl &url, int &result) {
     const std::string timeoutUs = std::to_string(int64_t(stream.timeoutMs) * 1000);
     av_dict_set(&opts, "rw_timeout", timeoutUs.c_str(), 0);
     av_dict_set(&opts, "timeout", timeoutUs.c_str(), 0);
-    if (url.tls)
-        av_dict_set(&opts, "servername", url.host.c_str(), 0);
     AVIOInterruptCB cb{interrupted, &stream.aborted};
     AVIOContext *pb = nullptr;
     int ret = avio_open2(&pb, address.c_str(), AVIO_FLAG_READ_WRITE, &cb, &opts);

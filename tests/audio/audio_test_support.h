@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -93,29 +94,40 @@ inline int run_command(const std::string &command) {
     return std::system(command.c_str());
 }
 
-// A 128 kb/s stereo MP3 of a 440 Hz sine at full scale (0.99) on both channels, 6 s long,
-// made once per test run with ffmpeg.
-inline const std::string &sine_mp3() {
-    static std::string bytes = [] {
-        auto dir =
-            std::filesystem::temp_directory_path() / ("hvn-audio-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        auto file = dir / "sine.mp3";
-        run_command("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-                    "'aevalsrc=0.99*sin(2*PI*440*t)|0.99*sin(2*PI*440*t):s=44100:d=6' "
-                    "-c:a libmp3lame -b:a 128k " +
-                    file.string());
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        std::filesystem::remove_all(dir);
-        return ss.str();
-    }();
-    return bytes;
+// The bytes ffmpeg writes for "ffmpeg -f lavfi -i SOURCE OUTPUT_ARGS file", made once per
+// run for each set of arguments.
+inline std::string make_media(const std::string &source, const std::string &outputArgs) {
+    static std::mutex mutex;
+    static std::map<std::string, std::string> made;
+    std::lock_guard lock(mutex);
+    const std::string key = source + "|" + outputArgs;
+    if (auto it = made.find(key); it != made.end())
+        return it->second;
+    auto dir = std::filesystem::temp_directory_path() /
+               ("hvn-audio-" + std::to_string(::getpid()) + "-" + std::to_string(made.size()));
+    std::filesystem::create_directories(dir);
+    auto file = dir / "media";
+    run_command("ffmpeg -nostdin -loglevel error -y -f lavfi -i '" + source + "' " + outputArgs +
+                " " + file.string());
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::filesystem::remove_all(dir);
+    return made[key] = ss.str();
 }
 
-// Serves body once as an endless-looking 200 response (no length), then closes.
-inline void serve_mp3(class Connection &c, const std::string &body);
+// A 440 Hz sine at full scale (0.99) on both channels, seconds long, at rate.
+inline std::string full_scale_sine(int seconds, int rate = 44100) {
+    return "aevalsrc=0.99*sin(2*PI*440*t)|0.99*sin(2*PI*440*t):s=" + std::to_string(rate) +
+           ":d=" + std::to_string(seconds);
+}
+
+// A 128 kb/s stereo MP3 of the full-scale sine, 6 s long.
+inline const std::string &sine_mp3() {
+    static const std::string bytes =
+        make_media(full_scale_sine(6), "-c:a libmp3lame -b:a 128k -f mp3");
+    return bytes;
+}
 
 // One accepted connection of the test server.
 class Connection {
@@ -216,10 +228,15 @@ private:
     std::vector<std::thread> workers_;
 };
 
-inline void serve_mp3(Connection &c, const std::string &body) {
+// Serves body as a 200 response of unknown length; the caller then closes or holds.
+inline void serve_body(Connection &c, const std::string &body,
+                       const std::string &contentType = "audio/mpeg") {
     c.read_request();
-    c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n");
+    c.send("HTTP/1.0 200 OK\r\nContent-Type: " + contentType + "\r\nicy-br: 128\r\n\r\n");
     c.send(body);
+}
+inline void serve_mp3(Connection &c, const std::string &body) {
+    serve_body(c, body);
 }
 
 inline std::string http_ok(const std::string &contentType, const std::string &extra = "") {

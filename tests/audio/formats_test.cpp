@@ -1,0 +1,104 @@
+// Each stream format the engine decodes, with the tags it carries, from the tests' server.
+#include "audio_test_support.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace hvn {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::optional<std::string> tag(TFMODSound &sound, const char *name) {
+    auto t = sound.GetTag(name, 0);
+    if (!t)
+        return std::nullopt;
+    return t->data;
+}
+
+struct FormatCase {
+    const char *name;
+    int rate;
+    const char *outputArgs;
+    const char *contentType;
+    std::optional<std::string> title, artist;
+};
+
+class FormatsTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(FormatsTest, Format_stream_readyPlaysTheToneWithItsTags) {
+    const FormatCase &c = GetParam();
+    const std::string body = test::make_media(test::full_scale_sine(10, c.rate), c.outputArgs);
+    ASSERT_GT(body.size(), 20000u);
+    test::TestHttpServer server([&](test::Connection &conn) {
+        test::serve_body(conn, body, c.contentType);
+        conn.hold();
+    });
+    auto system = test::make_system(FmodOutput::NoSound);
+    ASSERT_TRUE(system);
+    auto sound = system->CreateStreamURL(server.url(), 0x10008, nullptr);
+    ASSERT_TRUE(test::is_ready(test::wait_state(*system, *sound, test::is_ready, 3s)));
+    EXPECT_EQ(tag(*sound, "TITLE"), c.title);
+    EXPECT_EQ(tag(*sound, "ARTIST"), c.artist);
+    auto channel = system->PlaySound(-1, sound, 0, nullptr);
+    ASSERT_TRUE(channel);
+    std::this_thread::sleep_for(300ms);
+    // Resampled to the output rate, the tone stays in the 440 Hz band at full scale.
+    float values[64];
+    ASSERT_EQ(channel->GetSpectrum(values, 64, 1, FMOD_DSP_FFT_WINDOW_TRIANGLE), FMOD_OK);
+    EXPECT_EQ(std::max_element(values, values + 64) - values, 1);
+    EXPECT_NEAR(values[1], 1.0, 0.12);
+    system->SystemRelease();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, FormatsTest,
+    ::testing::Values(
+        FormatCase{"mp3_id3", 44100,
+                   "-c:a libmp3lame -b:a 128k -id3v2_version 3 -metadata title=Id3Title "
+                   "-metadata artist=Id3Artist -f mp3",
+                   "audio/mpeg", "Id3Title", "Id3Artist"},
+        FormatCase{"aac_adts", 44100, "-c:a aac -b:a 128k -f adts", "audio/aac", std::nullopt,
+                   std::nullopt},
+        FormatCase{"ogg_vorbis", 44100,
+                   "-c:a libvorbis -b:a 128k -metadata title=VTitle -metadata artist=VArtist "
+                   "-f ogg",
+                   "application/ogg", "VTitle", "VArtist"},
+        FormatCase{"ogg_opus_48k", 48000,
+                   "-c:a libopus -b:a 128k -metadata title=OTitle -metadata artist=OArtist "
+                   "-f ogg",
+                   "audio/ogg", "OTitle", "OArtist"},
+        FormatCase{"mp3_22k", 22050, "-c:a libmp3lame -b:a 64k -f mp3", "audio/mpeg", std::nullopt,
+                   std::nullopt}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(FormatsChainTest, Format_chainedOgg_nextSongsCommentsReplaceTheTags) {
+    // Noise, so that even a short song fills the stream buffer.
+    auto song = [](const char *title, const char *artist) {
+        return test::make_media("anoisesrc=d=3:a=0.5:r=44100",
+                                std::string("-c:a libvorbis -q:a 6 -metadata title=") + title +
+                                    (artist ? std::string(" -metadata artist=") + artist : "") +
+                                    " -f ogg");
+    };
+    const std::string body = song("One", "First") + song("Two", nullptr);
+    test::TestHttpServer server([&](test::Connection &conn) {
+        test::serve_body(conn, body, "application/ogg");
+        conn.hold();
+    });
+    auto system = test::make_system(FmodOutput::NoSound);
+    ASSERT_TRUE(system);
+    auto sound = system->CreateStreamURL(server.url(), 0x10008, nullptr);
+    ASSERT_TRUE(test::is_ready(test::wait_state(*system, *sound, test::is_ready, 3s)));
+    EXPECT_EQ(tag(*sound, "TITLE"), "One");
+    EXPECT_EQ(tag(*sound, "ARTIST"), "First");
+    auto channel = system->PlaySound(-1, sound, 0, nullptr);
+    ASSERT_TRUE(channel);
+    auto end = test::Clock::now() + 4s;
+    while (tag(*sound, "TITLE") != "Two" && test::Clock::now() < end)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(tag(*sound, "TITLE"), "Two");
+    EXPECT_EQ(tag(*sound, "ARTIST"), std::nullopt); // the new song has none
+}
+
+} // namespace
+} // namespace hvn
