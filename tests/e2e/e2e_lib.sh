@@ -43,14 +43,13 @@ start_program() {
   before=$(xdotool search --name "^ Halvane$" 2>/dev/null | sort)
   "$DIR/halvane" "$@" >"$DIR/out.log" 2>&1 &
   PID=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     WID=$(xdotool search --name "^ Halvane$" 2>/dev/null | sort | comm -13 <(echo "$before") - |
       head -1)
     [ -n "$WID" ] && break
     sleep 0.1
   done
   [ -n "$WID" ] || fail "no window appeared"
-  sleep 0.5
 }
 
 # Mean brightness (0..1) of one item row of the station list; a row without text is 1.
@@ -60,15 +59,25 @@ row() {
     -format '%[fx:mean]' info:
 }
 has_text() { awk -v m="$(row "$1")" 'BEGIN { exit !(m < 0.99) }'; }
+no_text() { ! has_text "$1"; }
 # A selected row is drawn with a dark background.
 selected() { awk -v m="$(row "$1")" 'BEGIN { exit !(m < 0.6) }'; }
-click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; sleep 0.4; }
+# The program redraws when it gets to it (a loaded machine may be slow): retry the check
+# for up to 10 seconds.
+eventually() {
+  for _ in $(seq 50); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; }
 
 # Closes the window as a window manager would and checks the orderly end.
 close_and_wait() {
   python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
   local status=
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     if ! kill -0 "$PID" 2>/dev/null; then wait "$PID"; status=$?; PID=; break; fi
     sleep 0.1
   done
