@@ -1,6 +1,8 @@
 // The system, stream and channel calls as the program relies on them.
 #include "audio_test_support.h"
 
+#include <optional>
+
 namespace hvn {
 namespace {
 
@@ -57,17 +59,50 @@ TEST(SystemTest, System_lifecycle_versionBufferSizeAndReleasedCalls) {
     EXPECT_EQ(sound->GetTag("icy-br", 0), nullptr);
 }
 
-TEST(SystemTest, Init_noSoundServer_outputInitError) {
-    const char *saved = std::getenv("PULSE_SERVER");
-    std::string keep = saved ? saved : "";
-    ::setenv("PULSE_SERVER", "unix:/nonexistent/halvane-no-server", 1);
-    auto system = TFMODSystem::Create();
-    ASSERT_EQ(system->SetOutput(FmodOutput::PulseAudio), FMOD_OK);
-    EXPECT_EQ(system->Init(8, 0, nullptr), FMOD_ERR_OUTPUT_INIT);
-    if (saved)
-        ::setenv("PULSE_SERVER", keep.c_str(), 1);
-    else
-        ::unsetenv("PULSE_SERVER");
+// Sets an environment variable for the scope, restoring the old value.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const std::string &value) : name_(name) {
+        if (const char *old = std::getenv(name))
+            old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char *name_;
+    std::optional<std::string> old_;
+};
+
+TEST(SystemTest, Init_outputs_pulseWhenItAnswersElseAlsaElseError) {
+    ScopedEnv noPulse("PULSE_SERVER", "unix:/nonexistent/halvane-no-server");
+    auto pulse = TFMODSystem::Create();
+    ASSERT_EQ(pulse->SetOutput(FmodOutput::PulseAudio), FMOD_OK);
+    EXPECT_EQ(pulse->Init(8, 0, nullptr), FMOD_ERR_OUTPUT_INIT);
+
+    // ALSA's default device made a file (never written here: nothing plays).
+    auto dir = std::filesystem::temp_directory_path() / ("hvn-alsa-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "asound.conf")
+        << "</usr/share/alsa/alsa.conf>\npcm.!default { type file; slave.pcm \"null\"; file \""
+        << (dir / "out.raw").string() << "\"; format \"raw\" }\n";
+    {
+        ScopedEnv alsa("ALSA_CONFIG_PATH", (dir / "asound.conf").string());
+        auto fallback = TFMODSystem::Create();
+        EXPECT_EQ(fallback->Init(8, 0, nullptr), FMOD_OK); // Auto: no PulseAudio, so ALSA
+        fallback->SystemRelease();
+    }
+    {
+        ScopedEnv alsa("ALSA_CONFIG_PATH", (dir / "missing.conf").string());
+        auto none = TFMODSystem::Create();
+        EXPECT_EQ(none->Init(8, 0, nullptr), FMOD_ERR_OUTPUT_INIT); // neither opens
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(SystemTest, PlaySound_moreStreamsThanChannels_channelAllocError) {
