@@ -13,7 +13,13 @@ extern PixmapPtr LoadRetryPixmap;
 extern IconStripPtr SpectrumLeftStrip;
 extern IconStripPtr SpectrumRightStrip;
 
+// Appends "hvn_default" and one item per "skins/NAME.skn..." entry to SkinComboBox and
+// selects the item whose file name equals SkinName (else the built-in one). Main thread.
 void FillSkinList();
+// Loads the skin the chooser shows (embedded images, or the archive
+// "skins/" + text + ".skn") onto the buttons, lamps and volume gadgets, sets
+// SpectrumColors from "hvn_spec.txt" and SkinName. A missing archive leaves the buttons
+// without pictures; nothing is reported. Main thread.
 void ApplySelectedSkin();
 
 } // namespace hvn

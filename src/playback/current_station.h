@@ -18,8 +18,8 @@ extern std::string BitrateText;
 extern int IsPlaying;
 extern unsigned char Muted;
 extern PixmapPtr StationLogo;
-extern std::string StationLogoStream; // bytes of "station_ico.png"; empty when none
-extern TFMODSoundPtr CurrentSound;    // a released stream stays here
+extern std::string StationLogoStream;  // bytes of "station_ico.png"; empty when none
+extern TFMODSoundPtr CurrentSound;     // a released stream stays here
 extern TFMODChannelPtr CurrentChannel; // none whenever nothing plays
 extern TFMODTagPtr StreamTag;
 extern int FMODResult;
