@@ -3,6 +3,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Choice.H>
+#include <FL/Fl_Image.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Input_Choice.H>
 #include <FL/Fl_Menu_Button.H>
@@ -115,9 +116,14 @@ void RebuildCombo(Gadget *g) {
         if (!icon)
             continue;
         v.icons.push_back(std::make_unique<ImageCache>());
+        Fl_RGB_Image *image = v.icons.back()->Get(icon, 0, 0);
+        // FLTK registers the image label type only when an image labels something.
+        Fl_Menu_Item scratch{};
+        image->label(&scratch);
         auto ml = std::make_unique<Fl_Multi_Label>();
-        ml->labela = reinterpret_cast<const char *>(v.icons.back()->Get(icon, 0, 0));
+        ml->labela = reinterpret_cast<const char *>(image);
         ml->typea = _FL_IMAGE_LABEL;
+        v.labels.push_back(" " + v.labels.back()); // a gap after the icon
         ml->labelb = v.labels.back().c_str();
         ml->typeb = FL_NORMAL_LABEL;
         ml->label(&m);

@@ -7,6 +7,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <chrono>
 
 namespace hvn {
@@ -97,6 +98,28 @@ TEST(GadgetDrawing, ColouredPanelAndRelabelledLabel_RepaintTheirArea) {
     ASSERT_GE(darkX, 0) << "the label drew no text";
     SetGadgetText(label, "");
     EXPECT_EQ(PixelAt(win, darkX, 45), 0xffffffu);
+    HideGadget(win);
+}
+
+TEST(GadgetDrawing, ComboItemIcons_AreDrawnBesideTheText) {
+    HVN_REQUIRE_GUI();
+    Gadget *win = CreateWindow(" Draw", 350, 500, 200, 40, nullptr,
+                               WINDOW_TITLEBAR | WINDOW_CLIENTCOORDS | WINDOW_HIDDEN);
+    SetGadgetColor(win, 255, 255, 255);
+    Gadget *combo = CreateComboBox(5, 5, 180, 28, win, 0);
+    auto strip = std::make_shared<IconStrip>();
+    strip->pixmap = Solid(32, 16, 0xff0000ffu);
+    std::fill(strip->pixmap->pixels.begin(), strip->pixmap->pixels.end(), 0xff0000ffu);
+    strip->count = 2;
+    strip->size = 16;
+    SetGadgetIconStrip(combo, strip);
+    AddGadgetItem(combo, "English", GADGETITEM_DEFAULT, 1);
+    ASSERT_TRUE(ShowAndWaitForPaint(win, 195, 2, 0xffffff));
+
+    int red = 0;
+    for (int x = 5; x < 60; ++x)
+        red += PixelAt(win, x, 19) == 0xff0000 ? 1 : 0;
+    EXPECT_EQ(red, 16);
     HideGadget(win);
 }
 
