@@ -69,12 +69,21 @@ public:
     static std::shared_ptr<TFMODSystem> Create(); // nullptr when creation fails
     ~TFMODSystem();
     int SetOutput(FmodOutput output); // before Init
+    // Opens the output (blocks for that only) and starts the output thread.
+    // FMOD_ERR_OUTPUT_INIT when no output opens; flags and extraDriverData are unused.
     int Init(int maxChannels, int flags, void *extraDriverData);
+    // Collects the threads of released streams. Never blocks.
     int Update();
-    // Returns at once; opening, connecting and buffering go on in the engine.
+    // Returns at once; opening, connecting and buffering go on in the engine. http:// and
+    // https:// URLs only: nullptr for any other, and before Init.
     TFMODSoundPtr CreateStreamURL(const std::string &url, int mode, void *exinfo);
+    // channelIndex -1: any free channel, else that channel (what it played stops). nullptr
+    // when the sound is not ready (or has been heard to its end) or no channel is free.
+    // reuse is not used.
     TFMODChannelPtr PlaySound(int channelIndex, const TFMODSoundPtr &sound, int paused,
                               const TFMODChannelPtr &reuse);
+    // In bytes (FMOD_TIMEUNIT_RAWBYTES, the only unit taken): the size of the stream buffer
+    // of streams created afterwards. Default 16384; at most 16 MiB.
     int GetStreamBufferSize(int &size, int &unit);
     int SetStreamBufferSize(int size, int unit);
     // How long a connect or a read may wait for the server before the stream fails with
@@ -97,7 +106,13 @@ using TFMODSystemPtr = std::shared_ptr<TFMODSystem>;
 class TFMODSound {
 public:
     ~TFMODSound();
+    // state: connecting, then buffering, then ready once the format is known and the stream
+    // buffer is full. Once the stream fails: state FMOD_OPENSTATE_ERROR and the failure's
+    // code as the result. percentBuffered is the stream buffer's fill; starving is 1 while
+    // the decoder waits on an empty buffer after the stream was ready. diskBusy is 0.
     int GetOpenState(int &state, int &percentBuffered, int &starving, int &diskBusy);
+    // "icy-br", "TITLE", "ARTIST"; a new song replaces title and artist together. Only index
+    // 0 exists. The tag is a copy.
     TFMODTagPtr GetTag(const std::string &name, int index); // nullptr when absent
     // Returns within 100 ms in every state; a second release does nothing and later
     // calls fail with FMOD_ERR_INVALID_HANDLE.
@@ -111,13 +126,18 @@ public:
 class TFMODChannel {
 public:
     ~TFMODChannel();
+    // 1 until the channel stops (its sound ended or was released, or another took its
+    // place), also while paused. Once stopped the other calls fail with
+    // FMOD_ERR_INVALID_HANDLE.
     int IsPlaying(int &playing);
+    // 0.0 to 1.0 (clamped), applied within one output period (23 ms).
     int SetVolume(float volume);
     int SetPaused(int paused);
     int GetPaused(int &paused);
     // numValues magnitudes of the samples most recently sent to the output, for channel
     // offset 0 (left) or 1 (right); bins evenly spaced from 0 Hz to half the sample rate;
-    // a full-scale sine reads about 1.0 in its bin.
+    // a full-scale sine reads about 1.0 in its bin. numValues 1..1024, windowType
+    // FMOD_DSP_FFT_WINDOW_TRIANGLE only, else FMOD_ERR_INVALID_PARAM.
     int GetSpectrum(float *values, int numValues, int channelOffset, int windowType);
 
     struct Impl;
