@@ -55,10 +55,9 @@ void SetRequesterHook(RequesterHook hook) {
     Hook() = std::move(hook);
 }
 
-bool Confirm(const std::string &text, bool serious) {
+bool Confirm(const std::string &text, bool /*serious*/) {
     if (Hook())
         return Hook()("confirm", text) == "yes";
-    fl_message_title(serious ? "Error" : "");
     return fl_choice("%s", "No", "Yes", nullptr, text.c_str()) == 1;
 }
 
