@@ -35,7 +35,11 @@ void Xdotool(Gadget *win, const std::string &args) {
     auto *fl = static_cast<Fl_Window *>(win->view->widget);
     const std::string id = std::to_string(fl_xid(fl));
     const std::string cmd = "xdotool windowraise " + id + " mousemove --window " + id + " " + args;
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    // A connection dropped while the server sets it up fails before anything is done.
+    int rc = -1;
+    for (int attempt = 0; attempt < 3 && rc != 0; ++attempt)
+        rc = std::system(cmd.c_str());
+    ASSERT_EQ(rc, 0) << cmd;
 }
 
 // One test, so that no two of them move the one pointer at the same time.
