@@ -161,12 +161,6 @@ const std::array<SettingLine, 22> &SettingLines() {
 }
 // clang-format on
 
-// The text after the first "=", or the whole line without one.
-std::string LineValue(const std::string &line) {
-    const size_t eq = line.find('=');
-    return eq == std::string::npos ? line : line.substr(eq + 1);
-}
-
 void SetDefaults() {
     ListFavouritesOnly = 0;
     LanguageIndex = 4;

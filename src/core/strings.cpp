@@ -247,4 +247,14 @@ std::string Utf16ToUtf8(std::u16string_view units) {
     return out;
 }
 
+std::string LineKey(std::string_view line) {
+    const size_t eq = line.find('=');
+    return eq == std::string_view::npos ? std::string() : std::string(line.substr(0, eq));
+}
+
+std::string LineValue(std::string_view line) {
+    const size_t eq = line.find('=');
+    return std::string(eq == std::string_view::npos ? line : line.substr(eq + 1));
+}
+
 } // namespace hvn

@@ -27,6 +27,11 @@ bool StartsWith(std::string_view text, std::string_view prefix);
 bool Contains(std::string_view text, std::string_view part);
 // The text after the last "." of a name; "" when it has none or a "/" follows it.
 std::string ExtractExt(std::string_view name);
+// "key=value" lines: the text before the first "=" ("" without one) and the text after
+// it (the whole line without one).
+std::string LineKey(std::string_view line);
+std::string LineValue(std::string_view line);
+
 // The first n bytes (all when shorter).
 std::string Left(std::string_view text, size_t n);
 

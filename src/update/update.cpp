@@ -22,18 +22,6 @@
 
 namespace hvn {
 
-std::string LineKey(const std::string &line) {
-    const size_t eq = line.find('=');
-    return eq == std::string::npos ? std::string() : line.substr(0, eq);
-}
-
-// The station creator's import defines the same function; weak, so that whichever of
-// the two definitions is linked, the program links.
-[[gnu::weak]] std::string LineValue(const std::string &line) {
-    const size_t eq = line.find('=');
-    return eq == std::string::npos ? line : line.substr(eq + 1);
-}
-
 std::string SizeText(const std::string &value) {
     if (value.size() <= 3)
         return value;

@@ -3,6 +3,7 @@
 // stations the list no longer names (except user-made ones), downloads new and changed
 // station files with TDataFetcher while a nested event loop shows the progress, then
 // rebuilds the catalogue and the station list. Main thread only.
+#include "core/strings.h" // LineKey, LineValue
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,10 +33,6 @@ inline constexpr int kConnectTimeoutMs = 5000;
 inline constexpr int kReadTimeoutMs = 10000;
 inline constexpr int64_t kMaxArchiveBytes = 32 * 1024 * 1024;
 
-// The text before the first "="; "" when the line has none.
-std::string LineKey(const std::string &line);
-// The text after the first "="; the whole line when it has none.
-std::string LineValue(const std::string &line);
 // A list size as shown: "." inserted before the last three characters of a text longer
 // than three ("12345" -> "12.345", "999" stays).
 std::string SizeText(const std::string &value);
