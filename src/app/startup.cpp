@@ -187,10 +187,11 @@ void ShowWithoutStation() {
     }
 }
 
-void ChooseFirstStation() {
+// True when the first station was chosen by importing the command-line file.
+bool ChooseFirstStation() {
     if (IsImportArgument(CommandLineFile)) {
         OpenCommandLineFile();
-        return;
+        return true;
     }
     if (SaveStation == 1)
         SelectLastStation();
@@ -202,6 +203,7 @@ void ChooseFirstStation() {
         PlayFirstStation();
     else
         ShowWithoutStation();
+    return false;
 }
 
 void RunAutomaticUpdate() {
@@ -236,10 +238,11 @@ bool StartApplication() {
     ConnectSettingsToWindow();
     ApplyLooks();
     LoadCatalogue();
-    ChooseFirstStation();
+    const bool imported = ChooseFirstStation();
     RunAutomaticUpdate();
     ShowGadget(PlayerListPanels[0]);
-    ShowPage(IsPlaying ? 1 : 0);
+    // An imported command-line file stays in view in the creator it was opened in.
+    ShowPage(imported && GadgetVisible(CreatorPage) ? 6 : IsPlaying ? 1 : 0);
     return true;
 }
 
