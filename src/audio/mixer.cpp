@@ -1,6 +1,7 @@
 #include "audio/mixer.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "audio/fmod.h"
 
@@ -8,6 +9,8 @@ namespace hvn {
 
 // Frames mixed per write: 23 ms at 44.1 kHz, so volume and pause act within a period.
 constexpr size_t kPeriodFrames = 1024;
+constexpr std::chrono::milliseconds kMaxAhead{250};
+constexpr std::chrono::milliseconds kMaxBehind{500};
 
 void ChannelState::copy_history(int side, float *out) const {
     std::lock_guard lock(historyMutex_);
@@ -106,7 +109,11 @@ void Mixer::mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frame
 }
 
 void Mixer::run() {
+    using Clock = std::chrono::steady_clock;
     std::vector<std::shared_ptr<ChannelState>> active;
+    Clock::time_point start;
+    uint64_t written = 0; // frames since start
+    bool running = false;
     for (;;) {
         {
             std::unique_lock lock(mutex_);
@@ -117,11 +124,32 @@ void Mixer::run() {
                         active.push_back(slot);
                 return quit_ || !active.empty();
             };
+            if (!collect())
+                running = false;
             wake_.wait(lock, collect);
             if (quit_)
                 return;
+            if (!running) {
+                start = Clock::now();
+                written = 0;
+                running = true;
+            }
+            // A device that takes frames faster than real time (ALSA's file or null
+            // plugins) would let the mixer run away: keep at most kMaxAhead in front.
+            auto due = start + std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(double(written) / kOutputRate));
+            auto now = Clock::now();
+            if (due + kMaxBehind < now) {
+                start = now; // the device is slower than the clock: follow it
+                written = 0;
+            } else if (due > now + kMaxAhead) {
+                wake_.wait_until(lock, due - kMaxAhead, [&] { return quit_; });
+                if (quit_)
+                    return;
+            }
         }
         mix(active, kPeriodFrames);
+        written += kPeriodFrames;
         if (!output_->write(mixBuffer_.data(), kPeriodFrames)) {
             // The device is gone: the channels can no longer be heard.
             std::lock_guard lock(mutex_);

@@ -129,5 +129,50 @@ TEST_F(PulseOutputTest, Output_leftOnlyMount_rightChannelSilent) {
     EXPECT_LT(measure(heard, 1).rms, 1e-3);
 }
 
+// ALSA's file plugin takes frames as fast as they come: the mixer must still keep to real
+// time, and what it writes is the tone.
+TEST(AlsaOutputTest, Output_alsaFileDevice_toneWrittenAtRealTimePace) {
+    auto dir = std::filesystem::temp_directory_path() / ("hvn-alsa-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto raw = dir / "out.raw";
+    std::ofstream(dir / "asound.conf")
+        << "</usr/share/alsa/alsa.conf>\npcm.!default { type file; slave.pcm \"null\"; file \""
+        << raw.string() << "\"; format \"raw\" }\n";
+    // Without a sound server ALSA's default device is not redirected to PulseAudio.
+    ::setenv("ALSA_CONFIG_PATH", (dir / "asound.conf").c_str(), 1);
+    const char *pulse = std::getenv("PULSE_SERVER");
+    const std::string savedPulse = pulse ? pulse : "";
+    ::setenv("PULSE_SERVER", "unix:/nonexistent/halvane-no-server", 1);
+    {
+        test::TestHttpServer server([](test::Connection &c) {
+            test::serve_mp3(c, test::sine_mp3());
+            c.hold();
+        });
+        auto system = test::make_system(FmodOutput::Alsa);
+        ASSERT_TRUE(system);
+        auto sound = system->CreateStreamURL(server.url(), 0x10008, nullptr);
+        ASSERT_TRUE(test::is_ready(test::wait_state(*system, *sound, test::is_ready, 3s)));
+        ASSERT_TRUE(system->PlaySound(-1, sound, 0, nullptr));
+        std::this_thread::sleep_for(1s);
+        system->SystemRelease();
+    }
+    ::unsetenv("ALSA_CONFIG_PATH");
+    if (pulse)
+        ::setenv("PULSE_SERVER", savedPulse.c_str(), 1);
+    else
+        ::unsetenv("PULSE_SERVER");
+    std::ifstream in(raw, std::ios::binary);
+    std::vector<float> frames(static_cast<size_t>(3 * 44100) * 2);
+    in.read(reinterpret_cast<char *>(frames.data()), frames.size() * sizeof(float));
+    frames.resize(static_cast<size_t>(in.gcount()) / sizeof(float));
+    std::filesystem::remove_all(dir);
+    const double secondsWritten = frames.size() / 2 / 44100.0;
+    EXPECT_GT(secondsWritten, 0.9);
+    EXPECT_LT(secondsWritten, 1.5); // about a second, not as fast as the file takes it
+    Tone t = measure(frames, 0);
+    EXPECT_NEAR(t.hz, 440, 5);
+    EXPECT_NEAR(t.rms, 0.99 / std::sqrt(2.0), 0.1);
+}
+
 } // namespace
 } // namespace hvn
