@@ -258,7 +258,10 @@ int HandleMouse(Gadget *g, int flEvent) {
         ox = w->x();
         oy = w->y();
     }
-    const int x = Fl::event_x() - ox, y = Fl::event_y() - oy;
+    return EmitMouse(g, flEvent, Fl::event_x() - ox, Fl::event_y() - oy);
+}
+
+int EmitMouse(Gadget *g, int flEvent, int x, int y) {
     switch (flEvent) {
     case FL_PUSH:
         Emit(g, MouseDown, EventButton(), x, y);

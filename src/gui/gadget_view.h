@@ -108,6 +108,9 @@ void Emit(Gadget *source, int id, int data = 0, int x = 0, int y = 0,
 int EventButton();
 // Mouse events of active and sensitive gadgets; returns 1 when handled.
 int HandleMouse(Gadget *g, int flEvent);
+// Emits the mouse event for an FLTK event at x, y relative to the gadget; 0 when the
+// event is not a mouse event the program reports.
+int EmitMouse(Gadget *g, int flEvent, int x, int y);
 bool MouseReporting(Gadget *g);
 
 // Text helpers.

@@ -6,6 +6,7 @@
 
 #include "events/queue.h"
 #include "gui/canvas/canvas_gl_window.h"
+#include "gui/gadget_view.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Group.H>
@@ -23,28 +24,6 @@ namespace {
 std::unordered_map<Gadget *, CanvasGlWindow *> &Registry() {
     static std::unordered_map<Gadget *, CanvasGlWindow *> canvases;
     return canvases;
-}
-
-int EventButton() {
-    switch (Fl::event_button()) {
-    case FL_RIGHT_MOUSE:
-        return 2;
-    case FL_MIDDLE_MOUSE:
-        return 3;
-    default:
-        return 1;
-    }
-}
-
-void Emit(Gadget *source, int id, int data, int x, int y) {
-    Event e;
-    e.id = id;
-    e.source = source;
-    e.data = data;
-    e.x = x;
-    e.y = y;
-    e.mods = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
-    EmitEvent(std::move(e));
 }
 
 bool HasGlxExtension(const char *name) {
@@ -163,32 +142,10 @@ std::vector<uint32_t> CanvasGlWindow::ShownPixels() const {
 }
 
 int CanvasGlWindow::handle(int event) {
-    const int x = Fl::event_x(), y = Fl::event_y();
-    switch (event) {
-    case FL_PUSH:
-        Emit(gadget_, MouseDown, EventButton(), x, y);
+    // A canvas is an X window of its own: FLTK's coordinates are already relative to it.
+    if (EmitMouse(gadget_, event, Fl::event_x(), Fl::event_y()))
         return 1;
-    case FL_RELEASE:
-        Emit(gadget_, MouseUp, EventButton(), x, y);
-        return 1;
-    case FL_MOVE:
-    case FL_DRAG:
-        Emit(gadget_, MouseMove, 0, x, y);
-        return 1;
-    case FL_MOUSEWHEEL:
-        if (Fl::event_dy() == 0) // a sideways wheel would read as "up"
-            return 0;
-        Emit(gadget_, MouseWheel, -Fl::event_dy(), x, y);
-        return 1;
-    case FL_ENTER:
-        Emit(gadget_, MouseEnter, 0, x, y);
-        return 1;
-    case FL_LEAVE:
-        Emit(gadget_, MouseLeave, 0, x, y);
-        return 1;
-    default:
-        return Fl_Gl_Window::handle(event);
-    }
+    return Fl_Gl_Window::handle(event);
 }
 
 void CanvasGlWindow::draw() {
