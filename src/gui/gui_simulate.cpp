@@ -64,10 +64,11 @@ void SimulateMouse(Gadget *g, int kind, int data, int x, int y) {
     if (!flEvent)
         return;
     Fl_Widget *w = g->view->widget;
-    const bool isWindow = g->kind == GadgetKind::Window;
-    Fl::e_x = isWindow ? x : w->x() + x;
-    Fl::e_y = isWindow ? y : w->y() + y;
-    Fl_Window *win = isWindow ? static_cast<Fl_Window *>(w) : w->window();
+    // A window (the main window or a GL canvas) gets coordinates relative to itself.
+    Fl_Window *own = w->as_window();
+    Fl::e_x = own ? x : w->x() + x;
+    Fl::e_y = own ? y : w->y() + y;
+    Fl_Window *win = own ? own : w->window();
     Fl::e_x_root = Fl::e_x + (win ? win->x() : 0);
     Fl::e_y_root = Fl::e_y + (win ? win->y() : 0);
     Fl::e_dx = 0;
