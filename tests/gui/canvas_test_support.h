@@ -25,11 +25,9 @@ inline bool DisplayAvailable() {
     const char *display = std::getenv("DISPLAY");
     if (!display || !*display)
         return false;
-    Display *d = XOpenDisplay(display);
-    if (!d)
-        return false;
-    XCloseDisplay(d);
-    return true;
+    // The connection is made once and kept: a server may drop a connection opened right
+    // after another one closed, and InitGui retries that case.
+    return InitGui();
 }
 
 #define HVN_REQUIRE_DISPLAY()                                                                      \
