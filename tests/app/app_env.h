@@ -104,9 +104,8 @@ inline bool &WindowFresh() {
 }
 
 inline bool EnsureTestWindow() {
-    static ProgramDir *dir = new ProgramDir;
+    static ProgramDir dir; // removed when the process exits
     static bool built = BuildTestWindow();
-    (void)dir;
     return built;
 }
 
