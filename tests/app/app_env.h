@@ -41,12 +41,15 @@ public:
         ChangeDir(path_);
         CreateDir("stations");
         CreateDir("db");
+        CreateDir("creator");
     }
     ~ProgramDir() {
         ChangeDir(old_);
         if (!path_.empty())
             DeleteDir(path_, true);
     }
+    ProgramDir(const ProgramDir &) = delete;
+    ProgramDir &operator=(const ProgramDir &) = delete;
     const std::string &path() const { return path_; }
 
 private:
