@@ -15,6 +15,7 @@
 #include "core/zip.h"
 #include "events/queue.h"
 #include "events/timer.h"
+#include "gui/canvas/draw2d.h"
 #include "playback/current_station.h"
 
 #include <arpa/inet.h>
@@ -311,6 +312,7 @@ bool StartProgram(const std::string &dir) {
     if (!ChangeDir(dir) || !InitGui()) {
         return false;
     }
+    KeepCanvasFrames(true);
     RegisterEmbeddedFiles();
     InitTranslationsModule();
     const Rgb background = LookupGuiColor(0);

@@ -51,6 +51,7 @@ protected:
         if (!test::HaveEnv("DISPLAY") || !InitGui()) {
             return;
         }
+        KeepCanvasFrames(true);
         window_ = CreateWindow("spectrum test", 0, 0, 300, 130, nullptr,
                                WINDOW_TITLEBAR | WINDOW_CLIENTCOORDS);
         SpectrumCanvas = CreateCanvas(2, 33, 274, 87, window_, 0);

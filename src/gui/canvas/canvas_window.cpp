@@ -123,14 +123,20 @@ void CanvasGlWindow::Present(int sync) {
     ApplySwapInterval(sync);
     shownW_ = w();
     shownH_ = h();
-    shown_.resize(size_t(shownW_) * size_t(shownH_));
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(0, 0, shownW_, shownH_, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8_REV, shown_.data());
+    if (KeepsCanvasFrames()) {
+        shown_.resize(size_t(shownW_) * size_t(shownH_));
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glReadPixels(0, 0, shownW_, shownH_, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8_REV, shown_.data());
+    } else {
+        shown_.clear();
+    }
     swap_buffers();
 }
 
 std::vector<uint32_t> CanvasGlWindow::ShownPixels() const {
+    if (shown_.size() != size_t(shownW_) * size_t(shownH_))
+        return {};
     std::vector<uint32_t> out(shown_.size());
     for (int y = 0; y < shownH_; ++y) {
         const uint32_t *src = shown_.data() + size_t(shownH_ - 1 - y) * shownW_;

@@ -157,6 +157,18 @@ void Flip(int sync) {
         t->Present(sync);
 }
 
+namespace {
+bool g_keepFrames = false;
+}
+
+void KeepCanvasFrames(bool keep) {
+    g_keepFrames = keep;
+}
+
+bool KeepsCanvasFrames() {
+    return g_keepFrames;
+}
+
 std::vector<uint32_t> ReadCanvasPixels(Gadget *canvas) {
     CanvasGlWindow *window = FindCanvasWindow(canvas);
     return window ? window->ShownPixels() : std::vector<uint32_t>{};

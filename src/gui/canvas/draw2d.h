@@ -32,8 +32,12 @@ void DrawPixmap(const PixmapPtr &pixmap, float x, float y);
 // Shows the back buffer; sync 0 = without waiting for vertical sync.
 void Flip(int sync = 0);
 
-// Test support: the canvas's front buffer (what the last Flip showed), RGBA as in
-// Pixmap, rows top to bottom; empty when it cannot be read.
+// Test support: with KeepCanvasFrames(true) every Flip keeps a copy of the frame it shows
+// (off by default: the copy would cost every frame of the running program).
+void KeepCanvasFrames(bool keep);
+bool KeepsCanvasFrames();
+// What the last Flip showed, RGBA as in Pixmap, rows top to bottom; empty when no copy
+// was kept.
 std::vector<uint32_t> ReadCanvasPixels(Gadget *canvas);
 
 } // namespace hvn
