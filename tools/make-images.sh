@@ -27,8 +27,8 @@ for n in hvn_backw hvn_stop hvn_forw hvn_back hvn_about hvn_updates hvn_creator 
 done
 render hvn_mute 60 30
 for n in hvn_loadbg hvn_loadpoint hvn_loadretry; do render "$n" 16 16; done
-render hvn_spec_left 225 15
-render hvn_spec_right 225 15
+render hvn_spectrum_left 225 15
+render hvn_spectrum_right 225 15
 render hvn_volumeslider 5 22
 render hvn_volumeslider_bg 55 30
 render hvn16 16 16

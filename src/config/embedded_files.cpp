@@ -1,6 +1,7 @@
 #include "config/embedded_files.h"
 
 #include "core/embedded.h"
+#include "core/strings.h"
 
 #include <string>
 
@@ -9,6 +10,8 @@ namespace hvn {
 namespace {
 
 // In registration order. "hvn16.png" comes twice; the first registration stays.
+// Names are the ones skins and the program open; where the file in resources/data is
+// named otherwise, the entry says "registered name=resource file".
 const char *const EmbeddedNames[] = {
     "hvn_translations.txt",
     "hvn16.png",
@@ -38,8 +41,8 @@ const char *const EmbeddedNames[] = {
     "hvn_station.png",
     "hvn_stop.png",
     "hvn_updates.png",
-    "hvn_spec_left.png",
-    "hvn_spec_right.png",
+    "hvn_spec_left.png=hvn_spectrum_left.png",
+    "hvn_spec_right.png=hvn_spectrum_right.png",
     "hvn_volumeslider.png",
     "hvn_volumeslider_bg.png",
 };
@@ -52,9 +55,10 @@ void RegisterEmbeddedFiles() {
     if (done)
         return;
     done = true;
-    for (const char *name : EmbeddedNames) {
-        if (const EmbeddedBlob *blob = FindBuiltInResource(name))
-            RegisterEmbeddedFile(std::string("./data/") + name, blob->data, blob->size);
+    for (const char *entry : EmbeddedNames) {
+        const std::string name = LineKey(entry).empty() ? entry : LineKey(entry);
+        if (const EmbeddedBlob *blob = FindBuiltInResource(LineValue(entry)))
+            RegisterEmbeddedFile("./data/" + name, blob->data, blob->size);
     }
 }
 

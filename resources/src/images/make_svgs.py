@@ -102,7 +102,7 @@ def spectrum_strips():
             r, g, b = min(32 * i, 255), min(16 * i, 255), 128 + 2 * i
             body += (f'<rect x="{15 * i + 1}" y="1" width="13" height="13" rx="2" '
                      f'fill="rgb({r},{g},{b})" stroke="rgb({base[0]},{base[1]},{base[2]})" stroke-width="1"/>')
-        write("hvn_spec_" + side, svg(225, 15, body))
+        write("hvn_spectrum_" + side, svg(225, 15, body))
 
 
 def volume():
