@@ -7,7 +7,7 @@ build=(cmake g++ make pkg-config libfltk1.3-dev libcurl4-openssl-dev libminizip-
        libpulse-dev libasound2-dev libfftw3-dev libgtest-dev libgl-dev libx11-dev libxxf86vm-dev)
 run=(libasound2-plugins)
 test=(xvfb xdotool x11-utils mesa-utils imagemagick pulseaudio pulseaudio-utils alsa-utils
-      libasound2-plugins icecast2 ffmpeg sox curl procps python3)
+      libasound2-plugins icecast2 ffmpeg sox curl procps python3 clang libclang-rt-14-dev)
 bench=(mpv time)
 want=("${build[@]}")
 for set in "$@"; do

@@ -90,18 +90,9 @@ ButtonImages LoadSkinImages(SkinSource &source) {
     return images;
 }
 
-// "r,g,b,r,g,b": as many colours as the palette has numbers, further ones ignored.
 bool ReadPalette(SkinSource &source) {
     std::optional<std::string> bytes = source.Bytes("hvn_spec.txt");
-    const std::string text = bytes ? DecodeText(*bytes) : "";
-    if (text.empty()) {
-        return false;
-    }
-    std::vector<std::string> pieces = Split(text, ",");
-    for (size_t i = 0; i < pieces.size() && i < 6; ++i) {
-        SpectrumColors[i] = StrToInt(pieces[i]);
-    }
-    return true;
+    return bytes && ReadSpectrumPalette(*bytes);
 }
 
 void SetButtonImage(Gadget *g, const PixmapPtr &pixmap, int flags) {
@@ -147,6 +138,19 @@ ButtonImages LoadArchiveSkin(const std::string &name) {
 }
 
 } // namespace
+
+// "r,g,b,r,g,b": as many colours as the palette has numbers, further ones ignored.
+bool ReadSpectrumPalette(const std::string &bytes) {
+    const std::string text = DecodeText(bytes);
+    if (text.empty()) {
+        return false;
+    }
+    std::vector<std::string> pieces = Split(text, ",");
+    for (size_t i = 0; i < pieces.size() && i < 6; ++i) {
+        SpectrumColors[i] = StrToInt(pieces[i]);
+    }
+    return true;
+}
 
 void FillSkinList() {
     std::optional<std::vector<std::string>> entries = ReadDirectory("skins");

@@ -13,6 +13,9 @@ extern PixmapPtr LoadRetryPixmap;
 extern IconStripPtr SpectrumLeftStrip;
 extern IconStripPtr SpectrumRightStrip;
 
+// Sets SpectrumColors from the bytes of a skin's "hvn_spec.txt"; false (nothing set)
+// when the text is empty.
+bool ReadSpectrumPalette(const std::string &bytes);
 // Appends "hvn_default" and one item per "skins/NAME.skn..." entry to SkinComboBox and
 // selects the item whose file name equals SkinName (else the built-in one). Main thread.
 void FillSkinList();

@@ -58,6 +58,16 @@ BuildInfo ParseBuildInfo(const std::string &currentText) {
     return info;
 }
 
+std::optional<StationListEntry> ParseStationListLine(const std::string &raw) {
+    StationListEntry entry;
+    entry.line = Trim(raw);
+    entry.key = LineKey(entry.line);
+    if (!SafeStationKey(entry.key))
+        return std::nullopt;
+    entry.size = LineValue(entry.line);
+    return entry;
+}
+
 int StartedPercent(int started, int count) {
     const float fraction = static_cast<float>(started) / static_cast<float>(count);
     // Scaled in double: in float 0.7f * 100 would round up to 70.
@@ -164,15 +174,14 @@ std::vector<std::string> ComparisonPass(const std::vector<std::string> &lines,
                                         Gadget *currentNode) {
     std::vector<std::string> downloads;
     for (const auto &raw : lines) {
-        const std::string line = Trim(raw);
-        const std::string key = LineKey(line), value = LineValue(line);
-        if (!SafeStationKey(key))
+        const std::optional<StationListEntry> entry = ParseStationListLine(raw);
+        if (!entry)
             continue;
-        const std::string path = "stations/" + key;
-        if (FileType(path) != FileKind::File || FileSize(path) != ParseDecimal(value))
-            downloads.push_back(line);
+        const std::string path = "stations/" + entry->key;
+        if (FileType(path) != FileKind::File || FileSize(path) != ParseDecimal(entry->size))
+            downloads.push_back(entry->line);
         else
-            AddTreeViewNode(key, currentNode, -1, SizeText(value) + " Bytes");
+            AddTreeViewNode(entry->key, currentNode, -1, SizeText(entry->size) + " Bytes");
     }
     Relabel(currentNode, 3);
     return downloads;

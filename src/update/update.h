@@ -5,6 +5,7 @@
 // rebuilds the catalogue and the station list. Main thread only.
 #include "core/strings.h" // LineKey, LineValue
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,14 @@ int64_t ParseDecimal(std::string_view text);
 // "..", and without "/" or NUL. Other keys are refused (never fetched or compared).
 bool SafeStationKey(const std::string &key);
 
+// One line of "hvn_stationlist.txt" as the comparison reads it: the trimmed line, its key
+// and its size text. nullopt when the key is not a SafeStationKey.
+struct StationListEntry {
+    std::string line;
+    std::string key;
+    std::string size;
+};
+std::optional<StationListEntry> ParseStationListLine(const std::string &raw);
 // The percent shown when `started` of `count` downloads have started: the fraction is
 // held in single precision and scaled truncating (7 of 10 gives 69). count > 0.
 int StartedPercent(int started, int count);
