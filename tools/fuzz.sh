@@ -10,6 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 FUZZ_DIR=${FUZZ_DIR:-$PWD/build/fuzz}
 
+# The targets write their input to a file on every run: memory-backed when there is one.
+scratch_root() { if [ -d /dev/shm ] && [ -w /dev/shm ]; then echo /dev/shm; else echo /tmp; fi; }
+
 have_clang() { command -v clang++ >/dev/null 2>&1 && command -v clang >/dev/null 2>&1; }
 
 build() {
@@ -25,7 +28,7 @@ run() { # run NAME SECONDS
     echo "fuzz: $name not built (clang missing or tools/fuzz.sh build not run): skipped"
     return 77
   fi
-  local seeds="$PWD/tests/fuzz/corpus/$name" work; work=$(mktemp -d /tmp/hvn-fuzz-run.XXXXXX)
+  local seeds="$PWD/tests/fuzz/corpus/$name" work; work=$(mktemp -d "$(scratch_root)/hvn-fuzz-run.XXXXXX")
   mkdir -p "$work/corpus" "$FUZZ_DIR/crashes"
   # New inputs go to the scratch corpus (the first folder); the seeds are only read.
   local rc=0
