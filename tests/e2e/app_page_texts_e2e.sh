@@ -16,11 +16,6 @@ sed -i 's/^\(Language.*=\)4/\10/; s/^\(Buffersize.*=\)0/\13/' "$DIR/hvn.ini"
 ink_width() { # PICTURE [GEOMETRY]
   convert "$1" ${2:+-crop "$2" +repage} -colorspace Gray -threshold 55% -trim -format '%w' info:
 }
-shoot() {
-  xdotool mousemove 1000 760
-  sleep 0.5
-  import -window "$WID" "$DIR/$1.png" || fail "no screenshot $1"
-}
 # whole SHOT GEOMETRY FONT SIZE BOLD TEXT
 whole() {
   "$RENDER" "$DIR/want.ppm" "$3" "$4" "$5" "$6" || fail "could not draw \"$6\""
