@@ -1,6 +1,7 @@
 #include "app/about.h"
 
 #include "app/gadgets.h"
+#include "config/translations.h"
 
 namespace hvn {
 
@@ -43,15 +44,20 @@ struct CreditsLine {
     const char *text;
 };
 
+// Not a label: the translation lines, one per language, start at this entry's line.
+constexpr int kLanguageLines = -1;
+
+// Each line fits its 260-pixel label; lines 9 and 56 also end before the picture
+// beside them.
 // clang-format off
 const CreditsLine kCredits[] = {
     {0, 1, "Credits"},
     {2, 1, "Corvell"},
-    {3, 0, " Design and programming: the Halvane developers"},
+    {3, 0, " Design and code: Halvane developers"},
     {5, 1, "Corvell Logo"},
     {6, 0, " Logo artwork: the Halvane developers"},
     {8, 1, "HVN Artwork"},
-    {9, 0, " Buttons and skin: the Halvane developers"},
+    {9, 0, " Skin: Halvane developers"},
     {11, 1, "Linux Builds"},
     {12, 0, " Debian packaging and testing"},
     {13, 0, " X11 and OpenGL port"},
@@ -61,40 +67,43 @@ const CreditsLine kCredits[] = {
     {19, 1, "Windows Builds"},
     {20, 0, " Not built for this platform"},
     {22, 1, "Translations"},
-    {23, 0, " Deutsch: translation team"},
-    {24, 0, " Dansk: translation team"},
-    {25, 0, " Eesti: translation team"},
-    {26, 0, " Espanol: translation team"},
-    {27, 0, " English: the Halvane developers"},
-    {28, 0, " Francais: translation team"},
-    {29, 0, " Hrvatski: translation team"},
-    {30, 0, " Italiano: translation team"},
-    {31, 0, " Magyar: translation team"},
-    {32, 0, " Nederlands: translation team"},
-    {33, 0, " Norsk: translation team"},
-    {34, 0, " Polski: translation team"},
-    {35, 0, " Portugues: translation team"},
-    {36, 0, " Slovenski: translation team"},
-    {37, 0, " Suomi: translation team"},
-    {38, 0, " Svenska: translation team,"},
-    {39, 0, "           reviewers"},
-    {40, 0, " Turkce: translation team"},
+    {23, kLanguageLines, nullptr},
     {42, 1, "Tools"},
     {43, 0, " FLTK: Bill Spitzak and others"},
     {44, 0, " FFmpeg: the FFmpeg developers"},
     {45, 0, " libcurl: Daniel Stenberg and others"},
-    {46, 0, " zlib and minizip: J. Gailly, M. Adler, G. Vollant"},
+    {46, 0, " zlib, minizip: Gailly, Adler, Vollant"},
     {47, 0, " libpng, libjpeg, FFTW: their authors"},
     {49, 1, "Web Support"},
     {50, 0, " The Halvane web team"},
     {52, 1, "Lead Tester"},
     {53, 0, " The Halvane testers"},
     {55, 1, "Dedication"},
-    {56, 0, " To everyone who keeps radio on the air"},
+    {56, 0, " To all who keep radio on the air"},
     {58, 1, "Corvell"},
     {59, 0, " Listen well."},
 };
 // clang-format on
+
+const char *const kTranslators = "the Halvane project";
+
+// One line per language, named as the language chooser names it in brackets; the last
+// but one language's credit goes on over a second line.
+void AddTranslationLines(int line) {
+    const std::vector<std::string> &names = LanguageNames();
+    const int count = static_cast<int>(names.size());
+    for (int i = 0; i < count; ++i) {
+        const std::string &name = names[i];
+        const size_t open = name.find('(');
+        const std::string own = name.substr(open + 1, name.size() - open - 2);
+        if (i == count - 2) {
+            AddCreditsLine(" " + own + ": " + kTranslators + ",", 0, line++);
+            AddCreditsLine("          and its reviewers", 0, line++);
+        } else {
+            AddCreditsLine(" " + own + ": " + kTranslators, 0, line++);
+        }
+    }
+}
 
 Gadget *PicturePanel(int x, int y, int w, int h, const char *picture) {
     Gadget *panel = CreatePanel(x, y, w, h, CreditsClient, 0);
@@ -110,7 +119,10 @@ int BuildCreditsPage() {
         return 0;
     CreditsLineCount = 0;
     for (const CreditsLine &entry : kCredits) {
-        AddCreditsLine(entry.text, entry.kind, entry.line);
+        if (entry.kind == kLanguageLines)
+            AddTranslationLines(entry.line);
+        else
+            AddCreditsLine(entry.text, entry.kind, entry.line);
         if (entry.line == 6 && !CreditsArtworkPanel)
             CreditsArtworkPanel = PicturePanel(160, static_cast<int>((6 + 1.2) * 16), 96, 73,
                                                "Incbin::./data/lirra_credits.png");

@@ -301,9 +301,20 @@ std::string EscapeLabel(const std::string &text, bool shortcuts) {
     return out;
 }
 
+// "clean" is the narrow X face the pages were laid out for (about 6 pixels a character
+// at size 12). The toolkit's sans is wider and clips captions, so a condensed sans stands
+// in for it; fontconfig falls back to the nearest sans when it is not installed.
 Fl_Font ToFlFont(const GuiFont &font) {
-    Fl_Font base = font.name == "fixed" ? FL_COURIER : FL_HELVETICA;
-    return font.bold ? base + FL_BOLD : base;
+    if (font.name == "fixed")
+        return font.bold ? FL_COURIER_BOLD : FL_COURIER;
+    constexpr Fl_Font kClean = FL_FREE_FONT + 8, kCleanBold = kClean + 1;
+    static const bool registered = [] {
+        Fl::set_font(kClean, " DejaVu Sans Condensed");
+        Fl::set_font(kCleanBold, "BDejaVu Sans Condensed");
+        return true;
+    }();
+    (void)registered;
+    return font.bold ? kCleanBold : kClean;
 }
 
 Fl_Color ToFlColor(const Rgb &c) {

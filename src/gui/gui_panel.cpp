@@ -102,9 +102,10 @@ class ScrollWidget : public Fl_Scroll {
 public:
     ScrollWidget(Gadget *g, int x, int y, int w, int h) : Fl_Scroll(x, y, w, h), gadget_(g) {}
 
+    // Only the viewport follows the window: the client keeps the size it was fitted to,
+    // so its children keep theirs (Fl_Scroll::resize merely moves it along).
     void resize(int X, int Y, int W, int H) override {
         Fl_Scroll::resize(X, Y, W, H);
-        LayoutChildren(gadget_);
         ScrollScrollPanel(gadget_, gadget_->scrollX, gadget_->scrollY);
     }
 

@@ -98,3 +98,17 @@ write_settings() { # STATIONLIST SAVESTATION LASTSTATION SAVEPOS X Y HEIGHT
     $'Auto Update \t\t  =0' $'Last Update \t\t  =' $'Custom Window Color\t  =0' \
     $'Background Color    \t  =192;192;192;' $'Label Color     \t  =-1;-1;-1;' >"$DIR/hvn.ini"
 }
+
+# Screenshot NAME.png of the window once drawing has settled (two shots alike), with the
+# pointer away from it so that no tooltip covers it.
+shoot() {
+  xdotool mousemove 1000 760
+  for _ in $(seq 30); do
+    sleep 0.3
+    import -window "$WID" "$DIR/$1.png" || fail "no screenshot $1"
+    [ -f "$DIR/$1.last.png" ] &&
+      [ "$(compare -metric AE "$DIR/$1.png" "$DIR/$1.last.png" null: 2>&1)" = 0 ] && break
+    cp "$DIR/$1.png" "$DIR/$1.last.png"
+  done
+  rm -f "$DIR/$1.last.png"
+}

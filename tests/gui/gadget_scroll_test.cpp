@@ -61,6 +61,9 @@ TEST(GadgetScroll, ScrollTo_IsClampedToTheRange) {
 TEST(GadgetScroll, TallerWindow_ShrinksTheRangeAndClampsThePosition) {
     HVN_REQUIRE_GUI();
     OptionsLike o;
+    // Locked to both edges, as the pages lock them: only the viewport may grow.
+    SetGadgetLayout(o.client, 0, 0, 1, 1);
+    SetGadgetLayout(o.last, 0, 0, 1, 1);
     ScrollScrollPanel(o.scroll, 0, 1000);
     ASSERT_EQ(ScrollPanelY(o.scroll), 293 - 121);
     SimulateWindowResize(o.win, 278, 254);
@@ -68,6 +71,9 @@ TEST(GadgetScroll, TallerWindow_ShrinksTheRangeAndClampsThePosition) {
     EXPECT_EQ(ScrollPanelY(o.scroll), 293 - 221);
     SimulateWindowResize(o.win, 278, 454);
     EXPECT_EQ(ScrollPanelY(o.scroll), 0);
+    EXPECT_EQ(o.client->h, 293);
+    EXPECT_EQ(o.last->view->widget->y(), o.scroll->view->widget->y() + 265);
+    EXPECT_EQ(o.last->view->widget->h(), 28);
     EXPECT_EQ(o.top->view->widget->y(), o.scroll->view->widget->y() + 2);
 }
 
