@@ -17,7 +17,7 @@ printf '[playlist]\r\nNumberOfEntries=1\r\nFile1=http://127.0.0.1:9/PLS\r\nTitle
 printf '#EXTM3U\n#EXTINF:-1, Dropped M3u\nhttp://127.0.0.1:9/m3u\n' >"$SRC/radio.m3u"
 printf '<asx version="3.0">\n<title>Dropped Asx</title>\n<author>http://asx.example</author>\n<entry><ref href="http://127.0.0.1:9/asx" /></entry>\n</asx>\n' \
   >"$SRC/radio.asx"
-printf 'a station I heard of\nurl=http://127.0.0.1:9/txt\n' >"$SRC/notes.txt"
+printf 'a station I heard of\nurl=http://127.0.0.1:9/txt\n' >"$SRC/notes 5%41.txt"
 cp "$DIR/stations/st1.hvn" "$SRC/old copy.hvn"
 
 # The path as a file:// URI, every byte outside the unreserved set percent-encoded.
@@ -61,15 +61,15 @@ ST=stations/!!!_hvn_station.hvn
 
 # Over the list, then over the category chooser's text field, which would take text.
 drop_and_save "$SRC/first list.pls" 100 40
-[ "$(saved '!!!_hvn_station.hvn')" = "Dropped Pls|http://www.|0|1|http://127.0.0.1:9/pls" ] ||
+[ "$(saved '!!!_hvn_station.hvn')" = "Dropped Pls|http://www.|0|1|http://127.0.0.1:9/PLS" ] ||
   fail "the .pls was saved as: $(saved '!!!_hvn_station.hvn')"
 drop_and_save "$SRC/radio.m3u" 60 138
 [ "$(saved '!!!_hvn_station.hvn')" = "Dropped M3u|http://www.|0|1|http://127.0.0.1:9/m3u" ] ||
   fail "the .m3u was saved as: $(saved '!!!_hvn_station.hvn')"
 drop_and_save "$SRC/radio.asx" 100 40
-[ "$(saved '!!!_hvn_station.hvn')" = "dropped asx|http://asx.example|0|1|http://127.0.0.1:9/asx" ] ||
+[ "$(saved '!!!_hvn_station.hvn')" = "Dropped Asx|http://asx.example|0|1|http://127.0.0.1:9/asx" ] ||
   fail "the .asx was saved as: $(saved '!!!_hvn_station.hvn')"
-drop_and_save "$SRC/notes.txt" 100 40
+drop_and_save "$SRC/notes 5%41.txt" 100 40 # "%41" stays as it is
 [ "$(saved '!!!_hvn_station.hvn')" = "Unknown Station|http://www.|0|1|http://127.0.0.1:9/txt" ] ||
   fail "the text file was saved as: $(saved '!!!_hvn_station.hvn')"
 drop_and_save "$SRC/old copy.hvn" 100 40
