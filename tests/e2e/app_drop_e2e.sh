@@ -22,7 +22,12 @@ cp "$DIR/stations/st1.hvn" "$SRC/old copy.hvn"
 
 # The path as a file:// URI, every byte outside the unreserved set percent-encoded.
 uri() {
-  python3 -c 'import sys, urllib.parse; print("file://" + urllib.parse.quote(sys.argv[1]))' "$1"
+  local LC_ALL=C s=$1 out= c i
+  for ((i = 0; i < ${#s}; i++)); do
+    c=${s:i:1}
+    case $c in [A-Za-z0-9/._~-]) out+=$c ;; *) printf -v c '%%%02X' "'$c"; out+=$c ;; esac
+  done
+  echo "file://$out"
 }
 
 # The list page has the now-playing button at the bottom left; the creator page nothing.
@@ -35,17 +40,10 @@ creator_shown() {
 }
 not_creator() { ! creator_shown; }
 
-# The station_id.txt of a saved station, lines joined by "|".
-saved() {
-  python3 - "$DIR/stations/$1" <<'PY' 2>/dev/null
-import sys, zipfile
-with zipfile.ZipFile(sys.argv[1]) as z:
-    print("|".join(z.read("station_id.txt").decode("latin-1").split("\r\n")))
-PY
-}
-
-# Drops the file at (x, y), saves the creator and stops the connecting that follows.
-drop_and_save() { # FILE X Y
+# Drops the file at (x, y), saves the creator, stops the connecting that follows and
+# keeps a copy of the saved station as saved/KIND.
+mkdir "$DIR/saved"
+drop_and_save() { # FILE X Y SAVED_AS KIND
   "$DROP" "$WID" "$2" "$3" "$(uri "$1")" || fail "the drop of $1 was refused ($?)"
   eventually creator_shown || fail "$1 did not open the creator"
   click 231 138 # save
@@ -53,29 +51,34 @@ drop_and_save() { # FILE X Y
   sleep 0.5
   click 261 138 # the connecting page's back button
   eventually has_text 0 || fail "the list did not come back after saving $1"
+  cp "$DIR/stations/$4" "$DIR/saved/$5" || fail "$1 was not saved"
 }
 
 start_program
 eventually has_text 2 || fail "the stations are not listed at start"
-ST=stations/!!!_hvn_station.hvn
 
-# Over the list, then over the category chooser's text field, which would take text.
-drop_and_save "$SRC/first list.pls" 100 40
-[ "$(saved '!!!_hvn_station.hvn')" = "Dropped Pls|http://www.|0|1|http://127.0.0.1:9/PLS" ] ||
-  fail "the .pls was saved as: $(saved '!!!_hvn_station.hvn')"
-drop_and_save "$SRC/radio.m3u" 60 138
-[ "$(saved '!!!_hvn_station.hvn')" = "Dropped M3u|http://www.|0|1|http://127.0.0.1:9/m3u" ] ||
-  fail "the .m3u was saved as: $(saved '!!!_hvn_station.hvn')"
-drop_and_save "$SRC/radio.asx" 100 40
-[ "$(saved '!!!_hvn_station.hvn')" = "Dropped Asx|http://asx.example|0|1|http://127.0.0.1:9/asx" ] ||
-  fail "the .asx was saved as: $(saved '!!!_hvn_station.hvn')"
-drop_and_save "$SRC/notes 5%41.txt" 100 40 # "%41" stays as it is
-[ "$(saved '!!!_hvn_station.hvn')" = "Unknown Station|http://www.|0|1|http://127.0.0.1:9/txt" ] ||
-  fail "the text file was saved as: $(saved '!!!_hvn_station.hvn')"
-drop_and_save "$SRC/old copy.hvn" 100 40
-[ "$(saved 'old copy.hvn')" = "Rock Two|http://example.invalid|20|1|http://127.0.0.1:9/none" ] ||
-  fail "the station file was saved as: $(saved 'old copy.hvn')"
-[ -e "$DIR/$ST" ] || fail "$ST is missing"
+# Over the list, and over the category chooser's text field, which would take text.
+NEW='!!!_hvn_station.hvn'
+drop_and_save "$SRC/first list.pls" 100 40 "$NEW" pls
+drop_and_save "$SRC/radio.m3u" 60 138 "$NEW" m3u
+drop_and_save "$SRC/radio.asx" 100 40 "$NEW" asx
+drop_and_save "$SRC/notes 5%41.txt" 100 40 "$NEW" txt # "%41" stays as it is
+drop_and_save "$SRC/old copy.hvn" 100 40 "old copy.hvn" hvn
+
+# Each saved station_id.txt, lines joined by "|".
+python3 - "$DIR/saved" >"$DIR/saved.txt" <<'PY'
+import sys, zipfile
+for kind in ["pls", "m3u", "asx", "txt", "hvn"]:
+    with zipfile.ZipFile(f"{sys.argv[1]}/{kind}") as z:
+        print(kind, "|".join(z.read("station_id.txt").decode("latin-1").split("\r\n")))
+PY
+diff - "$DIR/saved.txt" <<'EXPECTED' || fail "the dropped files were not imported as they are"
+pls Dropped Pls|http://www.|0|1|http://127.0.0.1:9/PLS
+m3u Dropped M3u|http://www.|0|1|http://127.0.0.1:9/m3u
+asx Dropped Asx|http://asx.example|0|1|http://127.0.0.1:9/asx
+txt Unknown Station|http://www.|0|1|http://127.0.0.1:9/txt
+hvn Rock Two|http://example.invalid|20|1|http://127.0.0.1:9/none
+EXPECTED
 
 close_and_wait
 echo "1 passed, 0 failed"
