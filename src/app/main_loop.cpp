@@ -62,7 +62,7 @@ void OpenMainMenu() {
 }
 
 bool IsCreditsLine(const Gadget *g) {
-    return g && std::find(CreditsLabels.begin(), CreditsLabels.end(), g) != CreditsLabels.end();
+    return std::find(CreditsLabels.begin(), CreditsLabels.end(), g) != CreditsLabels.end();
 }
 
 // The tray placeholder never gets presses. A right press on a page's free area, on a
@@ -70,12 +70,14 @@ bool IsCreditsLine(const Gadget *g) {
 // the about header, the scroll panels' backgrounds, the credits lines) or on the window
 // itself opens the main menu instead.
 bool OpensMainMenu(const Gadget *g) {
+    if (!g)
+        return false;
     for (const Gadget *background :
          {TrayPanel, MainWindow, StationListPage, StationTitleLabel, StationStatusLabel,
           AboutHeaderPanel, AboutNameLabel, OptionsScrollPanel, OptionsClient, CreditsPage,
           CreditsScrollPanel, CreditsClient, CreatorScrollPanel, CreatorClient, UpdatePage})
         if (g == background)
-            return g != nullptr;
+            return true;
     return IsCreditsLine(g);
 }
 
