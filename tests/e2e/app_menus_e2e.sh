@@ -4,7 +4,7 @@
 #   keyboard in a text field) and with a right press on a page's free background;
 # - a creator save that writes nothing (a 300-character file name) with no station
 #   selected ends on the station list, not on an empty window;
-# - the delete question shows a station named "Radio @Home" whole.
+# - the delete question and the now-playing tip show a station named "Radio @Home" whole.
 # Usage: app_menus_e2e.sh PATH_TO_HALVANE
 set -u
 BIN=$1
@@ -99,16 +99,31 @@ right 150 140
 pick $STATIONS
 expect_page "$LIST" "a right press on the creator's free area opened no menu"
 
-# The player page, reached by stopping a connection.
-xdotool mousemove --window "$WID" 40 8 click --repeat 2 1 # Jazz One
-sleep 1
-click 151 138 # the connecting page's stop button
+# The player page, reached by stopping a connection; back on the list, the now-playing
+# button's tip names that station as it is ("@" is not a symbol). Prints the tip's width.
 is_player() { local p; p=$(page); [ "$p" != "$LIST" ] && [ "$p" != "$CREATOR" ]; }
-eventually is_player || fail "the player page did not show"
-sleep 0.5
-key Menu
-pick $STATIONS
-expect_page "$LIST" "the Menu key on the player page opened no menu"
+tip_width() { # ROW
+  xdotool mousemove --window "$WID" 40 $(($1 * 15 + 8)) click --repeat 2 1
+  sleep 1
+  click 151 138 # the connecting page's stop button
+  eventually is_player || { echo "the player page did not show"; return 1; }
+  sleep 0.5
+  key Menu
+  pick $STATIONS
+  eventually is_page "$LIST" || { echo "the Menu key on the player page opened no menu"; return 1; }
+  xdotool mousemove --window "$WID" 16 137 sleep 0.2 mousemove --window "$WID" 17 138
+  sleep 2
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$WID")"
+  # Below the window lies the bare root window: whatever is not black there is the tip.
+  import -window root "$DIR/root.png" || return 1
+  convert "$DIR/root.png" -crop "400x40+$((X - 60))+$((Y + 154))" +repage -threshold 10% -trim \
+    -format '%w' info:
+}
+OH_TIP=$(tip_width 4) || fail "$OH_TIP"
+AT_TIP=$(tip_width 3) || fail "$AT_TIP"
+[ $((AT_TIP - OH_TIP)) -ge -8 ] && [ $((AT_TIP - OH_TIP)) -le 8 ] ||
+  fail "the now-playing tip is cut: $AT_TIP pixels against $OH_TIP"
 
 # The delete question names the station as it is: "@" is not a symbol.
 question_width() { # ROW
