@@ -61,11 +61,24 @@ void OpenMainMenu() {
     PopupWindowMenu(MainWindow, TrayMenu);
 }
 
-// The tray placeholder never gets presses; a right press on the list page's free area,
-// on the player page's title labels or on the about page's header opens the main menu.
+bool IsCreditsLine(const Gadget *g) {
+    return std::find(CreditsLabels.begin(), CreditsLabels.end(), g) != CreditsLabels.end();
+}
+
+// The tray placeholder never gets presses. A right press on a page's free area, on a
+// gadget that reports presses but has no action of its own (the player's title lines,
+// the about header, the scroll panels' backgrounds, the credits lines) or on the window
+// itself opens the main menu instead.
 bool OpensMainMenu(const Gadget *g) {
-    return g == TrayPanel || g == StationListPage || g == StationTitleLabel ||
-           g == StationStatusLabel || g == AboutHeaderPanel;
+    if (!g)
+        return false;
+    for (const Gadget *background :
+         {TrayPanel, MainWindow, StationListPage, StationTitleLabel, StationStatusLabel,
+          AboutHeaderPanel, AboutNameLabel, OptionsScrollPanel, OptionsClient, CreditsPage,
+          CreditsScrollPanel, CreditsClient, CreatorScrollPanel, CreatorClient, UpdatePage})
+        if (g == background)
+            return true;
+    return IsCreditsLine(g);
 }
 
 void OnTrayLeftPress() {
@@ -106,6 +119,11 @@ void FirstPass(const Event &event) {
         break;
     case MouseDown:
         OnMouseDown(event);
+        break;
+    case GadgetMenu:
+        // The keyboard's menu keys, on any page.
+        if (event.source == MainWindow)
+            OpenMainMenu();
         break;
     case MenuAction:
         HandleMenuTag(event.data);

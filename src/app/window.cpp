@@ -75,6 +75,8 @@ void CreateMainWindow() {
         y = (DesktopHeight() - kHeight) / 2;
     }
     MainWindow = CreateWindow(" Halvane", x, y, kWidth, kHeight, nullptr, style);
+    // Presses on the window's free area open the main menu.
+    MousePanel(MainWindow);
     SetMinWindowSize(MainWindow, kWidth, kHeight);
     SetMaxWindowSize(MainWindow, kWidth, VideoModeHeight());
     if (CustomWindowColor == 1)

@@ -158,7 +158,8 @@ Gadget *CreateScrollPanel(int x, int y, int w, int h, Gadget *parent, int style)
 // A GL canvas (back-buffered); drawn with the functions of gui/canvas/draw2d.h.
 Gadget *CreateCanvas(int x, int y, int w, int h, Gadget *parent, int style);
 
-// Window operations.
+// Window operations. A window reports the keyboard's Menu key and Shift+F10 as
+// GadgetMenu; a mouse-sensitive window reports presses that none of its gadgets takes.
 void SetMinWindowSize(Gadget *window, int w, int h);
 void SetMaxWindowSize(Gadget *window, int w, int h);
 void RestoreWindow(Gadget *window); // from the minimised state

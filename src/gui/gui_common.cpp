@@ -141,11 +141,14 @@ void SetGadgetToolTip(Gadget *g, const std::string &tip) {
     // A list box's item tips may show the old text, which is about to go.
     if (Fl_Tooltip::current() == w)
         Fl_Tooltip::current(nullptr);
-    w->copy_tooltip(tip.empty() ? nullptr : tip.c_str());
+    // Tips are drawn like labels: "@" would start a symbol.
+    const std::string shown = EscapeLabel(tip, false);
+    const char *text = tip.empty() ? nullptr : shown.c_str();
+    w->copy_tooltip(text);
     if (g->style & COMBOBOX_EDITABLE && g->kind == GadgetKind::ComboBox) {
         auto *ic = static_cast<Fl_Input_Choice *>(w);
-        ic->input()->copy_tooltip(tip.empty() ? nullptr : tip.c_str());
-        ic->menubutton()->copy_tooltip(tip.empty() ? nullptr : tip.c_str());
+        ic->input()->copy_tooltip(text);
+        ic->menubutton()->copy_tooltip(text);
     }
 }
 

@@ -58,7 +58,7 @@ void SetRequesterHook(RequesterHook hook) {
 bool Confirm(const std::string &text, bool /*serious*/) {
     if (Hook())
         return Hook()("confirm", text) == "yes";
-    return fl_choice("%s", "No", "Yes", nullptr, text.c_str()) == 1;
+    return fl_choice("%s", "No", "Yes", nullptr, EscapeLabel(text, false).c_str()) == 1;
 }
 
 void Notify(const std::string &text, bool serious) {
@@ -66,10 +66,12 @@ void Notify(const std::string &text, bool serious) {
         Hook()("notify", text);
         return;
     }
+    // The box draws its text as a label: "@" would start a symbol.
+    const std::string shown = EscapeLabel(text, false);
     if (serious)
-        fl_alert("%s", text.c_str());
+        fl_alert("%s", shown.c_str());
     else
-        fl_message("%s", text.c_str());
+        fl_message("%s", shown.c_str());
 }
 
 std::string RequestFile(const std::string &title, const std::string &filter, bool save,

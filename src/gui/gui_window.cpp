@@ -11,6 +11,13 @@ namespace hvn {
 
 namespace {
 
+// The keyboard's Menu key or Shift+F10, which ask for a context menu.
+bool ContextMenuKey() {
+    const int key = Fl::event_key();
+    const int mods = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
+    return (key == FL_Menu && mods == 0) || (key == FL_F + 10 && mods == FL_SHIFT);
+}
+
 class WindowWidget : public Fl_Double_Window {
 public:
     WindowWidget(Gadget *g, int x, int y, int w, int h)
@@ -35,6 +42,10 @@ public:
             switch (event) {
             case FL_DND_ENTER:
             case FL_DND_DRAG:
+                // FLTK asks for the dropped data only on behalf of the widget below
+                // the mouse, so the window takes that place from its children.
+                Fl::belowmouse(this);
+                return 1;
             case FL_DND_LEAVE:
             case FL_DND_RELEASE:
                 return 1;
@@ -46,6 +57,16 @@ public:
             default:
                 break;
             }
+        }
+        if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && ContextMenuKey()) {
+            Emit(gadget_, GadgetMenu, 0, Fl::event_x(), Fl::event_y());
+            return 1;
+        }
+        // A press that no child takes lands on the window's free area.
+        if (event == FL_PUSH) {
+            if (Fl_Double_Window::handle(event))
+                return 1;
+            return HandleMouse(gadget_, event);
         }
         // The X server unmaps a shown window when it is iconified and maps it again
         // when it is restored, also when the window manager does it.

@@ -158,7 +158,13 @@ int CreatorSaveStation(int custom) {
     SelectSavedStation(CreatorName);
     HideGadget(BusyLabel);
     RedrawGadget(MainWindow);
-    PlayStation(SetCurrentStationFile(""), 0);
+    const std::string file = SetCurrentStationFile("");
+    // With nothing to play (a save that wrote nothing and no station selected) no page
+    // would be left in view: the station list is.
+    if (file.empty() || FileType("stations/" + file) != FileKind::File) {
+        ShowPage(0);
+    }
+    PlayStation(file, 0);
     return 0;
 }
 
