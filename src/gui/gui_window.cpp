@@ -10,10 +10,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace hvn {
 
 namespace {
+
+// The focus asked for while the window was minimised is given now.
+void Restored(Gadget *window) {
+    window->view->minimized = false;
+    if (Gadget *focus = std::exchange(window->view->pendingFocus, nullptr))
+        ActivateGadget(focus);
+}
 
 class WindowWidget : public Fl_Double_Window {
 public:
@@ -56,7 +64,7 @@ public:
         if (event == FL_HIDE && shown())
             gadget_->view->minimized = true;
         else if (event == FL_SHOW)
-            gadget_->view->minimized = false;
+            Restored(gadget_);
         return Fl_Double_Window::handle(event);
     }
 
@@ -242,7 +250,7 @@ void RestoreWindow(Gadget *window) {
     Fl_Window *win = WindowOf(window);
     if (!win || !window->view->minimized)
         return;
-    window->view->minimized = false;
+    Restored(window);
     win->show(); // de-iconifies a shown window
 }
 
@@ -276,7 +284,7 @@ void InstallWindowEventDispatch() {
 void ShowWindow(Gadget *window) {
     Fl_Window *win = WindowOf(window);
     window->hidden = false;
-    window->view->minimized = false;
+    Restored(window);
     win->show();
 }
 
