@@ -23,27 +23,18 @@ open_main_menu() {
   menu_open() { [ "$(visible_windows)" -gt "$before" ]; }
   eventually menu_open || fail "the main menu did not open"
 }
-ended_cleanly() { # WHAT
-  local status=
-  for _ in $(seq 100); do
-    if ! kill -0 "$PID" 2>/dev/null; then wait "$PID"; status=$?; PID=; break; fi
-    sleep 0.1
-  done
-  [ -z "$PID" ] || fail "$1 did not end the program"
-  [ "$status" = 0 ] || fail "exit status $status after $1"
-  [ -f "$DIR/hvn.ini" ] || fail "hvn.ini was not written after $1"
-  rm -f "$DIR/hvn.ini"
-}
 
 start_program
 open_main_menu
 python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
 ended_cleanly "a close with the menu open"
+rm "$DIR/hvn.ini"
 
 start_program
 open_main_menu
 kill -INT "$PID"
 ended_cleanly "SIGINT with the menu open"
+rm "$DIR/hvn.ini"
 
 start_program
 eventually has_text 2 || fail "the station list is not shown"
