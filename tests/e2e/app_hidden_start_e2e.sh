@@ -58,6 +58,7 @@ start_program
 iconic() { unmapped && xprop -id "$WID" WM_STATE | grep -q 'window state: Iconic'; }
 eventually iconic || fail "the window was not iconified: $(map_state)"
 sleep 4 # connecting and buffering while minimised
+xdotool mousemove 0 0 # no tooltip over the canvas
 xdotool windowmap "$WID"
 eventually mapped || fail "the window did not come back"
 # Only the 30 Hz frame draws the canvas: the station logo shows once the frames go on.
