@@ -18,7 +18,11 @@ e2e_cleanup() {
   rm -rf "$DIR"
 }
 trap e2e_cleanup EXIT
-fail() { echo "FAIL: $1"; exit 1; }
+fail() {
+  echo "FAIL: $1"
+  [ -s "$DIR/out.log" ] && sed "s/^/  program: /" "$DIR/out.log"
+  exit 1
+}
 
 # The program changes into its own directory, so it runs from a copy beside its data.
 # Stations: Jazz One (genre 17, favourite), Rock Two (20), Blues Three (7).
