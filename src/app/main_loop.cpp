@@ -549,6 +549,7 @@ void DispatchEvent(const Event &event) {
 void RunMainLoopPass() {
     // The record is copied: a nested loop inside a handler replaces the current event.
     const Event event = WaitEvent();
+    LeaveHiddenStateWhenRestored();
     DispatchEvent(event);
 }
 

@@ -13,6 +13,7 @@
 #include "core/fs.h"
 #include "core/strings.h"
 #include "events/queue.h"
+#include "events/signals.h"
 #include "playback/current_station.h"
 #include "playback/playback.h"
 #include "stationcreator/creator.h"
@@ -220,10 +221,9 @@ void RunAutomaticUpdate() {
         AutoUpdateRunning = 0;
     }
     ShowPage(CurrentSound ? 1 : 0);
-    if (StartMinimized == 1) {
-        HideGadget(MainWindow);
+    // Minimised rather than hidden (SetHiddenToTray), so that it can be restored.
+    if (StartMinimized == 1)
         SetHiddenToTray(TrayPanel, TrayTip());
-    }
 }
 
 } // namespace
@@ -238,6 +238,9 @@ bool StartApplication() {
     ConnectSettingsToWindow();
     ApplyLooks();
     LoadCatalogue();
+    // From here on a logout or Ctrl+C ends the program through its shutdown; the
+    // start-up's own single pumps above would have dropped the event.
+    CatchTerminationSignals();
     const bool imported = ChooseFirstStation();
     RunAutomaticUpdate();
     ShowGadget(PlayerListPanels[0]);
@@ -252,7 +255,7 @@ int RunApplication() {
         return 0;
     ran = true;
     if (!StartApplication())
-        return 1;
+        std::exit(1);
     RunMainLoop();
 }
 

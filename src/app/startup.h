@@ -19,7 +19,8 @@ extern int AutoUpdateRunning;
 // Main thread. Runs RunApplication once; a second call returns 0 at once.
 int ProgramEntry();
 // Start-up, then the main loop; returns only through the process exit (0 on a second
-// call). When the audio system cannot start it shows a message and exits with status 0.
+// call). When the audio system cannot start it shows a message and exits with status 0;
+// when no X display answers it prints a message and exits with status 1.
 int RunApplication();
 // Start-up steps up to (not including) the main loop; for RunApplication and tests.
 // Returns false when the program must end (no display).

@@ -472,7 +472,24 @@ int ReplaceButtonPixmap(Gadget *button, PixmapPtr pixmap, int flags) {
 
 int SetHiddenToTray(Gadget *gadget, const std::string &tip) {
     HiddenToTray = 1;
+    // There is no tray icon to bring the window back: it is minimised, so the desktop's
+    // task bar can restore it. Its frames would only be flipped unseen meanwhile.
+    MinimizeWindow(MainWindow);
+    if (SpectrumTimer)
+        SpectrumTimer->SetPaused(true);
     return 0;
+}
+
+void LeaveHiddenStateWhenRestored() {
+    if (HiddenToTray == 0 || !MainWindow || WindowMinimized(MainWindow))
+        return;
+    HiddenToTray = 0;
+    if (SpectrumTimer)
+        SpectrumTimer->SetPaused(false);
+    LeaveTrayStub();
+    RedrawGadget(MainWindow);
+    if (!GadgetVisible(PlayerPage))
+        ActivateGadget(StationListBox);
 }
 
 int LeaveTrayStub() {

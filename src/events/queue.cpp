@@ -1,5 +1,6 @@
 #include "events/queue.h"
 
+#include "events/signals.h"
 #include "events/timer.h"
 
 #include <algorithm>
@@ -58,6 +59,7 @@ void DefaultPump(double timeoutSeconds) {
     // Waking early (a signal) is harmless: callers wait again when nothing arrived.
     ::poll(&fd, 1, timeoutMs);
     DeliverTimerTicks();
+    DeliverTerminationSignal();
 }
 
 // Moves the oldest queued event into the current one.

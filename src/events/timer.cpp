@@ -29,6 +29,7 @@ struct TimerCore {
     std::mutex mutex;
     std::condition_variable wake;
     bool stopping = false; // guarded by mutex
+    bool paused = false;   // guarded by mutex
 
     int pending = 0;      // guarded by the hub's mutex
     int ticks = 0;        // main thread only
@@ -47,6 +48,12 @@ public:
     }
 
     int ReadFd() const { return readFd_; }
+
+    // Any thread, and signal handlers: write(2) is all it does.
+    void Wake() const {
+        ssize_t n = ::write(writeFd_, "w", 1);
+        (void)n;
+    }
 
     // Timer thread.
     void Post(const std::shared_ptr<TimerCore> &core) {
@@ -119,15 +126,25 @@ int IntervalFor(double hz) {
 void RunTimer(std::shared_ptr<TimerCore> core, Clock::time_point start) {
     const auto interval = std::chrono::milliseconds(core->intervalMs);
     std::unique_lock lock(core->mutex);
+    auto stop = [&] { return core->stopping; };
+    auto stopOrPause = [&] { return core->stopping || core->paused; };
     for (int64_t n = 1;; ++n) {
-        auto stop = [&] { return core->stopping; };
         if (core->intervalMs == 0) {
             core->wake.wait(lock, stop);
             return;
         }
+        if (core->paused) {
+            core->wake.wait(lock, [&] { return core->stopping || !core->paused; });
+            if (core->stopping)
+                return;
+            n = (Clock::now() - start) / interval + 1;
+        }
         // From the start time, so a late wake-up does not shift later ticks.
-        if (core->wake.wait_until(lock, start + n * interval, stop)) {
-            return;
+        if (core->wake.wait_until(lock, start + n * interval, stopOrPause)) {
+            if (core->stopping)
+                return;
+            --n; // paused before this tick was due
+            continue;
         }
         lock.unlock();
         Hub().Post(core);
@@ -174,6 +191,15 @@ void Timer::Stop() {
     Hub().Forget(&core);
 }
 
+void Timer::SetPaused(bool paused) {
+    TimerCore &core = *impl_->core;
+    {
+        std::lock_guard lock(core.mutex);
+        core.paused = paused;
+    }
+    core.wake.notify_all();
+}
+
 double Timer::Rate() const {
     return impl_->core->hz;
 }
@@ -188,6 +214,10 @@ int Timer::IntervalMs() const {
 
 int TimerWakeFd() {
     return Hub().ReadFd();
+}
+
+void WakeMainThread() {
+    Hub().Wake();
 }
 
 void DeliverTimerTicks() {

@@ -14,6 +14,10 @@ public:
     ~Timer();
     // Ends the thread; no tick is delivered afterwards. Safe to call twice.
     void Stop();
+    // A paused timer's thread sleeps without waking the main thread; on resuming, the
+    // schedule goes on from the start time and the ticks due meanwhile are skipped.
+    // Main thread.
+    void SetPaused(bool paused);
     double Rate() const;
     int Ticks() const; // ticks delivered to the event queue so far
     int IntervalMs() const;
@@ -31,5 +35,7 @@ using TimerPtr = std::shared_ptr<Timer>;
 int TimerWakeFd();
 // Drains the pipe and emits one TimerTick per pending tick. Main thread.
 void DeliverTimerTicks();
+// Wakes the main thread's wait with a byte on the wake-up pipe. Async-signal-safe.
+void WakeMainThread();
 
 } // namespace hvn

@@ -217,6 +217,15 @@ void ActivateGadget(Gadget *g) {
         return;
     if (g->kind == GadgetKind::ComboBox && (g->style & COMBOBOX_EDITABLE))
         w = static_cast<Fl_Input_Choice *>(w)->input();
+    // FLTK maps and raises a window that gets the focus (or asks the window manager to
+    // activate it): a minimised window takes the focus when it is restored.
+    Gadget *top = g;
+    while (top->parent)
+        top = top->parent;
+    if (top != g && top->kind == GadgetKind::Window && top->view->minimized) {
+        top->view->pendingFocus = g;
+        return;
+    }
     // Fl::focus also gives the focus to panels, which do not take it by themselves.
     Fl::focus(w);
 }

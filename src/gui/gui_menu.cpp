@@ -1,5 +1,6 @@
 // Popup menus: a tree of Menu gadgets turned into an FLTK menu when it pops up.
 #include "gui/gadget_view.h"
+#include "gui/gui_internal.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Item.H>
@@ -71,6 +72,17 @@ Gadget *PopupAnswerFromHook(Gadget *menu) {
 }
 
 } // namespace
+
+void DismissPopupMenu() {
+    // An open popup menu is the window that grabs the events; Escape ends its loop.
+    Fl_Window *menu = Fl::grab();
+    if (!menu)
+        return;
+    const int key = Fl::e_keysym;
+    Fl::e_keysym = FL_Escape;
+    menu->handle(FL_KEYBOARD);
+    Fl::e_keysym = key;
+}
 
 Gadget *CreateMenu(const std::string &text, int tag, Gadget *parent) {
     Gadget *g = NewGadget(GadgetKind::Menu, nullptr, 0, 0, 0, 0, 0);

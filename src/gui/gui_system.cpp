@@ -1,7 +1,9 @@
 // Toolkit set-up, the event pump, fonts, toolkit colours and the desktop's size.
 #include "gui/gadget_view.h"
+#include "gui/gui_internal.h"
 
 #include "events/queue.h"
+#include "events/signals.h"
 #include "events/timer.h"
 
 #include <FL/Fl.H>
@@ -18,9 +20,15 @@ namespace {
 
 void OnTimerWake(int, void *) {
     DeliverTimerTicks();
+    // The program ends in its own loop, which an open popup menu would hold up.
+    if (DeliverTerminationSignal())
+        DismissPopupMenu();
 }
 
 bool g_guiReady = false;
+
+// FLTK's own "forever": longer than any run.
+constexpr double kWaitForever = 1e20;
 
 // fl_open_display exits the process when no display answers, so the connection is made
 // here. A server busy with a client that just left may drop a new connection during
@@ -48,15 +56,13 @@ bool InitGui() {
     Fl::visual(FL_DOUBLE | FL_INDEX);
     FL_NORMAL_SIZE = 12;
     Fl_Tooltip::size(11);
+    InstallWindowEventDispatch();
     const int wakeFd = TimerWakeFd();
     if (wakeFd >= 0)
         Fl::add_fd(wakeFd, FL_READ, OnTimerWake);
-    SetEventPump([](double timeout) {
-        if (timeout < 0)
-            Fl::wait();
-        else
-            Fl::wait(timeout);
-    });
+    // Fl::wait() without a time returns at once while no window is shown; with one it
+    // blocks on the X connection, the wake-up pipe and FLTK's timeouts in every case.
+    SetEventPump([](double timeout) { Fl::wait(timeout < 0 ? kWaitForever : timeout); });
     g_guiReady = true;
     return true;
 }

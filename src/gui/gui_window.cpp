@@ -4,8 +4,13 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/x.H>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <utility>
 
 namespace hvn {
 
@@ -16,6 +21,13 @@ bool ContextMenuKey() {
     const int key = Fl::event_key();
     const int mods = Fl::event_state() & (FL_SHIFT | FL_CTRL | FL_ALT | FL_META);
     return (key == FL_Menu && mods == 0) || (key == FL_F + 10 && mods == FL_SHIFT);
+}
+
+// The focus asked for while the window was minimised is given now.
+void Restored(Gadget *window) {
+    window->view->minimized = false;
+    if (Gadget *focus = std::exchange(window->view->pendingFocus, nullptr))
+        ActivateGadget(focus);
 }
 
 class WindowWidget : public Fl_Double_Window {
@@ -73,7 +85,7 @@ public:
         if (event == FL_HIDE && shown())
             gadget_->view->minimized = true;
         else if (event == FL_SHOW)
-            gadget_->view->minimized = false;
+            Restored(gadget_);
         return Fl_Double_Window::handle(event);
     }
 
@@ -86,6 +98,68 @@ void OnWindowClose(Fl_Widget *, void *data) {
     if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape)
         return;
     Emit(static_cast<Gadget *>(data), WindowClose);
+}
+
+// FLTK drops a close request while a popup menu holds the grab or another window is
+// modal. The close handler only queues WindowClose, so it runs anyway, and an open popup
+// menu is ended so that the program gets to the close at once.
+int DispatchToolkitEvent(int event, Fl_Window *window) {
+    if (event == FL_CLOSE && window && window->callback() == OnWindowClose &&
+        (Fl::grab() || (Fl::modal() && Fl::modal() != window))) {
+        window->do_callback();
+        DismissPopupMenu();
+        return 1;
+    }
+    return Fl::handle_(event, window);
+}
+
+bool HasWindowProperty(Window window, const char *name) {
+    const Atom atom = XInternAtom(fl_display, name, True);
+    if (atom == None)
+        return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    XGetWindowProperty(fl_display, window, atom, 0, 1, False, AnyPropertyType, &type, &format,
+                       &count, &after, &data);
+    if (data)
+        XFree(data);
+    return type != None;
+}
+
+// A window manager owns the WM_Sn selection or announces itself on the root window;
+// older ones are seen by the frame they put between the window and the root.
+bool WindowManagerRunning(Window xid) {
+    char selection[32];
+    std::snprintf(selection, sizeof selection, "WM_S%d", fl_screen);
+    if (XGetSelectionOwner(fl_display, XInternAtom(fl_display, selection, False)) != None)
+        return true;
+    Window root = RootWindow(fl_display, fl_screen);
+    if (HasWindowProperty(root, "_NET_SUPPORTING_WM_CHECK"))
+        return true;
+    Window parent = None;
+    Window *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(fl_display, xid, &root, &parent, &children, &count))
+        return false;
+    if (children)
+        XFree(children);
+    return parent != root;
+}
+
+// Asks for the iconic state also when the window manager first takes the window, in case
+// it has not taken it yet and would ignore the request to iconify.
+void SetInitialIconic(Window xid) {
+    XWMHints *hints = XGetWMHints(fl_display, xid);
+    if (!hints)
+        hints = XAllocWMHints();
+    if (!hints)
+        return;
+    hints->flags |= StateHint;
+    hints->initial_state = IconicState;
+    XSetWMHints(fl_display, xid, hints);
+    XFree(hints);
 }
 
 Fl_Window *WindowOf(Gadget *g) {
@@ -197,7 +271,7 @@ void RestoreWindow(Gadget *window) {
     Fl_Window *win = WindowOf(window);
     if (!win || !window->view->minimized)
         return;
-    window->view->minimized = false;
+    Restored(window);
     win->show(); // de-iconifies a shown window
 }
 
@@ -206,18 +280,32 @@ void MinimizeWindow(Gadget *window) {
     if (!win)
         return;
     window->view->minimized = true;
-    if (win->shown())
+    if (!win->shown())
+        return;
+    const Window xid = fl_xid(win);
+    if (WindowManagerRunning(xid)) {
+        SetInitialIconic(xid);
         win->iconize();
+    } else {
+        // Nothing can iconify it: it is withdrawn instead, and whoever maps it again
+        // restores it.
+        XUnmapWindow(fl_display, xid);
+    }
+    XFlush(fl_display);
 }
 
 bool WindowMinimized(Gadget *window) {
     return WindowOf(window) && window->view->minimized;
 }
 
+void InstallWindowEventDispatch() {
+    Fl::event_dispatch(DispatchToolkitEvent);
+}
+
 void ShowWindow(Gadget *window) {
     Fl_Window *win = WindowOf(window);
     window->hidden = false;
-    window->view->minimized = false;
+    Restored(window);
     win->show();
 }
 

@@ -291,7 +291,8 @@ void HandleWaitEvent(const Event &event, WaitState &wait, AttemptState &attempt)
         OnStopPressed(wait, attempt);
     } else if (event.id == MouseDown && event.source == ConnectingBackButton) {
         OnBackPressed(wait, attempt);
-    } else if (event.id == WindowClose && event.source == MainWindow) {
+    } else if ((event.id == WindowClose && event.source == MainWindow) ||
+               event.id == AppTerminate) {
         ShutdownApplication();
     }
 }

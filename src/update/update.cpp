@@ -226,7 +226,7 @@ void RunDownloads(TDataFetcher &fetcher, const UpdateGroups &groups, int count) 
         const Event event = WaitEvent();
         if (event.id == GadgetLostFocus) {
             RedrawGadget(UpdatePage);
-        } else if (event.id == WindowClose) {
+        } else if (event.id == WindowClose || event.id == AppTerminate) {
             RedrawGadget(MainWindow);
             fetcher.Free();
             ShutdownApplication();

@@ -18,7 +18,11 @@ e2e_cleanup() {
   rm -rf "$DIR"
 }
 trap e2e_cleanup EXIT
-fail() { echo "FAIL: $1"; exit 1; }
+fail() {
+  echo "FAIL: $1"
+  [ -s "$DIR/out.log" ] && sed "s/^/  program: /" "$DIR/out.log"
+  exit 1
+}
 
 # The program changes into its own directory, so it runs from a copy beside its data.
 # Stations: Jazz One (genre 17, favourite), Rock Two (20), Blues Three (7).
@@ -73,17 +77,22 @@ eventually() {
 }
 click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; }
 
-# Closes the window as a window manager would and checks the orderly end.
-close_and_wait() {
-  python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
+# The orderly end after WHAT: the program exits with 0 and has written "hvn.ini".
+ended_cleanly() { # WHAT
   local status=
   for _ in $(seq 300); do
     if ! kill -0 "$PID" 2>/dev/null; then wait "$PID"; status=$?; PID=; break; fi
     sleep 0.1
   done
-  [ -z "$PID" ] || fail "the program did not end after the window was closed"
-  [ "$status" = 0 ] || fail "exit status $status"
-  [ -f "$DIR/hvn.ini" ] || fail "hvn.ini was not written"
+  [ -z "$PID" ] || fail "the program did not end after $1"
+  [ "$status" = 0 ] || fail "exit status $status after $1"
+  [ -f "$DIR/hvn.ini" ] || fail "hvn.ini was not written after $1"
+}
+
+# Closes the window as a window manager would and checks the orderly end.
+close_and_wait() {
+  python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
+  ended_cleanly "the window was closed"
 }
 
 # Writes hvn.ini with the given values for the lines that differ from the defaults.

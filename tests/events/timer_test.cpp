@@ -94,6 +94,26 @@ TEST_F(Timers, Stop_SlowTimer_ReturnsPromptlyAndNothingArrivesAfter) {
     EXPECT_EQ(QueuedEventCount(), 0);
 }
 
+TEST_F(Timers, SetPaused_WhilePaused_NoWakeUpAndTheScheduleGoesOnFromTheStart) {
+    const auto start = Clock::now();
+    TimerPtr timer = Timer::Create(10);
+    std::map<const void *, int> seen;
+    WaitForTicks(*timer, 2, seen);
+    timer->SetPaused(true);
+    PumpEvents(0.05); // a tick posted just before the pause may still come
+    const int ticks = timer->Ticks();
+    pollfd fd{TimerWakeFd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&fd, 1, 350), 0); // the main thread is left asleep
+    timer->SetPaused(false);
+    WaitForTicks(*timer, ticks + 1, seen);
+    // The ticks due during the pause are skipped, not delivered late, and the next one
+    // comes on the 100 ms grid of the start time.
+    EXPECT_EQ(timer->Ticks(), ticks + 1);
+    const auto sinceStart = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+    EXPECT_GE(sinceStart.count(), 600);
+    EXPECT_LT(sinceStart.count() % 100, 80);
+}
+
 TEST_F(Timers, Destroy_WithTickPending_NoEventForTheGoneTimer) {
     TimerPtr timer = Timer::Create(100);
     pollfd fd{TimerWakeFd(), POLLIN, 0};
