@@ -12,6 +12,7 @@
 #include "config/translations.h"
 #include "core/fs.h"
 #include "core/strings.h"
+#include "core/temp_files.h"
 #include "events/queue.h"
 #include "playback/current_station.h"
 #include "playback/playback.h"
@@ -62,6 +63,7 @@ void CreateGlobals() {
 }
 
 void LoadConfiguration() {
+    RemoveTempLeftovers();
     LoadSettings();
     GraphicsDriverName = "OpenGL";
     ForceOpenGLDriver = 1;
