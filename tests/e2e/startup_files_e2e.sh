@@ -3,6 +3,7 @@
 # - a station whose description inflates to 256 MB among good ones: left out, the good
 #   ones listed, the start-up's peak memory under 150 MB;
 # - temporary files a killed run left behind are removed, the user's own dot files kept;
+# - out-of-range settings are used within their ranges;
 # - a write-protected hvn.ini stays byte for byte, a linked one is written through its
 #   link, and one in a read-only directory (the file itself writable) is rewritten.
 # Usage: startup_files_e2e.sh PATH_TO_HALVANE
@@ -26,14 +27,18 @@ for f in "${leftovers[@]}"; do echo partial >"$DIR/$f"; done
 mine=(".hvn-tmp-notes.txt" "stations/.keep" "db/.hidden" "creator/.logo" ".download-x.part")
 for f in "${mine[@]}"; do echo mine >"$DIR/$f"; done
 
-write_settings 0 0 "" 0 0 0 154
-sed -i 's/Volume        \t\t  =100/Volume        \t\t  =37/' "$DIR/hvn.ini"
+# Out-of-range numbers as a hand-edited file may hold them: used within their ranges.
+write_settings 0 0 "" 1 0 0 2147483647
+sed -i -e 's/Volume        \t\t  =100/Volume        \t\t  =2147483647/' \
+  -e 's/Buffersize     \t\t  =0/Buffersize     \t\t  =2147483647/' "$DIR/hvn.ini"
 chmod 0444 "$DIR/hvn.ini"
 cp -p "$DIR/hvn.ini" "$DIR/hvn.ini.before"
 
 start_program
 eventually has_text 2 || fail "the good stations are not listed"
 no_text 3 || fail "the bomb station is listed"
+height=$(xdotool getwindowgeometry "$WID" | sed -n 's/.*Geometry: [0-9]*x//p')
+[ "$height" -le 768 ] || fail "the window is $height pixels high on a 768-pixel screen"
 peak=$(awk '/^VmHWM:/ { print $2 }' "/proc/$PID/status")
 [ "$peak" -lt $((150 * 1024)) ] || fail "start-up peaked at $peak kB"
 for f in "${leftovers[@]}"; do [ ! -e "$DIR/$f" ] || fail "leftover $f is still there"; done
