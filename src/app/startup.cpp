@@ -12,6 +12,7 @@
 #include "config/translations.h"
 #include "core/fs.h"
 #include "core/strings.h"
+#include "core/temp_files.h"
 #include "events/queue.h"
 #include "events/signals.h"
 #include "playback/current_station.h"
@@ -63,6 +64,7 @@ void CreateGlobals() {
 }
 
 void LoadConfiguration() {
+    RemoveTempLeftovers();
     LoadSettings();
     GraphicsDriverName = "OpenGL";
     ForceOpenGLDriver = 1;

@@ -11,6 +11,8 @@
 #include "playback/current_station.h"
 #include "playback/spectrum.h"
 
+#include <algorithm>
+
 namespace hvn {
 
 int HiddenToTray = 0;
@@ -66,9 +68,15 @@ Gadget *CheckBox(const std::string &text, int y, int w, int setting) {
     return box;
 }
 
+// A stored window position as X can take it (16-bit coordinates), so that no sum of
+// position and size can overflow.
+int ScreenCoordinate(int stored) {
+    return std::clamp(stored, -16384, 16384);
+}
+
 void CreateMainWindow() {
     int style = 227;
-    int x = WindowPositionX, y = WindowPositionY;
+    int x = ScreenCoordinate(WindowPositionX), y = ScreenCoordinate(WindowPositionY);
     if (SaveWindowPosition == 0) {
         style = 739;
         x = (DesktopWidth() - kWidth) / 2;
@@ -214,7 +222,8 @@ void BuildPlayerControls() {
     LeftLevelCanvas = Layout(CreateCanvas(211, 133, 10, 15, PlayerPage, 0), 0, 0, 0, 1);
     RightLevelCanvas = Layout(CreateCanvas(222, 133, 10, 15, PlayerPage, 0), 0, 0, 0, 1);
     VolumeTrackPanel = Layout(CreatePanel(2, 123, 55, 30, PlayerPage, PANEL_ACTIVE), 0, 0, 0, 1);
-    VolumeKnob = CreatePanel(Volume / 2, 4, 5, 22, VolumeTrackPanel, PANEL_ACTIVE);
+    VolumeKnob =
+        CreatePanel(std::clamp(Volume, 0, 100) / 2, 4, 5, 22, VolumeTrackPanel, PANEL_ACTIVE);
 }
 
 void BuildOptionsFields() {
@@ -361,7 +370,9 @@ void ApplySavedShape() {
         return;
     if (WindowHeight < kHeight)
         WindowHeight = kHeight;
-    SetGadgetShape(MainWindow, WindowPositionX, WindowPositionY, kWidth, WindowHeight);
+    const int height = std::min(WindowHeight, std::max(kHeight, VideoModeHeight()));
+    SetGadgetShape(MainWindow, ScreenCoordinate(WindowPositionX),
+                   ScreenCoordinate(WindowPositionY), kWidth, height);
 }
 
 Gadget *PagePanel(int page) {

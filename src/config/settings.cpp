@@ -222,7 +222,7 @@ void SaveSettings() {
             WindowHeight = height;
         }
     }
-    SaveBytesAtomic(SettingsFile, SettingsBytes());
+    SaveUserFile(SettingsFile, SettingsBytes());
 }
 
 } // namespace hvn

@@ -50,8 +50,9 @@ extern std::function<bool(int &x, int &y, int &outerHeight)> MainWindowGeometry;
 // reading and writing and carries this build's text. Failures are silent.
 void LoadSettings();
 // Copies in the last station and window geometry where their flags are 1, then writes
-// "hvn.ini" through a temporary file and a rename; a failed write keeps the old file
-// and is not reported.
+// "hvn.ini" through a temporary file and a rename (SaveUserFile: a write-protected file
+// stays as it is, a link is written through, a directory that refuses the temporary
+// file gets the file rewritten in place); a failed write is not reported.
 void SaveSettings();
 
 } // namespace hvn

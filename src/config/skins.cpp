@@ -39,24 +39,24 @@ class SkinSource {
 public:
     explicit SkinSource(bool builtIn) : builtIn_(builtIn) {}
 
-    std::optional<std::string> Bytes(const std::string &member) {
+    std::optional<std::string> Bytes(const std::string &member, size_t limit = kZipTextLimit) {
         if (builtIn_) {
             return std::nullopt;
         }
-        return StationZip.ExtractFile(member);
+        return StationZip.ExtractFile(member, false, limit);
     }
     PixmapPtr Image(const std::string &member) {
         if (builtIn_) {
             return LoadPixmap("Incbin::./data/" + member);
         }
-        std::optional<std::string> bytes = Bytes(member);
+        std::optional<std::string> bytes = Bytes(member, kZipImageLimit);
         return bytes ? LoadPixmapFromMemory(*bytes) : nullptr;
     }
     IconStripPtr Strip(const std::string &member) {
         if (builtIn_) {
             return LoadIconStrip("Incbin::./data/" + member);
         }
-        std::optional<std::string> bytes = Bytes(member);
+        std::optional<std::string> bytes = Bytes(member, kZipImageLimit);
         return bytes ? LoadIconStripFromMemory(*bytes) : nullptr;
     }
 

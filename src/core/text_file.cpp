@@ -2,8 +2,10 @@
 
 #include "core/posix_io.h"
 #include "core/strings.h"
+#include "core/temp_files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,20 +62,76 @@ bool SaveBytes(const std::string &path, const std::string &bytes) {
     return fd.Close();
 }
 
-bool SaveBytesAtomic(const std::string &path, const std::string &bytes) {
-    std::string temp = DirectoryOf(path) + "/.hvn-tmp-XXXXXX";
-    UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+namespace {
+
+enum class Saved { Yes, No, NoTempFile };
+
+Saved SaveThroughTempFile(const std::string &path, const std::string &bytes) {
+    std::string temp;
+    UniqueFd fd = CreateTempFile(DirectoryOf(path), temp);
     if (!fd) {
-        return false;
+        const bool refused = errno == EACCES || errno == EPERM || errno == EROFS;
+        return refused ? Saved::NoTempFile : Saved::No;
     }
     bool ok = ::fchmod(fd.get(), ModeFor(path)) == 0 &&
               WriteAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
     ok = fd.Close() && ok;
     if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
+        DiscardTempFile(temp);
+        return Saved::No;
+    }
+    ReleaseTempFolder(temp);
+    return Saved::Yes;
+}
+
+// Overwrites the file's own bytes: no new directory entry is needed.
+bool SaveInPlace(const std::string &path, const std::string &bytes) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd || !WriteAll(fd.get(), bytes.data(), bytes.size()) ||
+        ::ftruncate(fd.get(), off_t(bytes.size())) != 0 || ::fsync(fd.get()) != 0) {
         return false;
     }
-    return true;
+    return fd.Close();
+}
+
+bool WriteProtected(const std::string &path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    // The mode bits count even for a user the system would let write anyway.
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+bool IsLink(const std::string &path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+} // namespace
+
+bool SaveBytesAtomic(const std::string &path, const std::string &bytes) {
+    return SaveThroughTempFile(path, bytes) == Saved::Yes;
+}
+
+bool SaveUserFile(const std::string &path, const std::string &bytes) {
+    std::string target = path;
+    if (IsLink(path)) {
+        char *real = ::realpath(path.c_str(), nullptr);
+        if (!real) {
+            return SaveInPlace(path, bytes); // a dangling link: opening it creates its target
+        }
+        target = real;
+        std::free(real);
+    }
+    if (WriteProtected(target)) {
+        return false;
+    }
+    const Saved saved = SaveThroughTempFile(target, bytes);
+    if (saved == Saved::NoTempFile) {
+        return SaveInPlace(target, bytes);
+    }
+    return saved == Saved::Yes;
 }
 
 std::unique_ptr<TextFile> TextFile::Open(const std::string &path, Mode mode) {

@@ -1,6 +1,7 @@
 #include "core/zip.h"
 
 #include "core/posix_io.h"
+#include "core/temp_files.h"
 
 #include <algorithm>
 #include <ctime>
@@ -28,12 +29,14 @@ int CaseMode(bool caseSensitive) {
 constexpr uLong kEncryptedFlag = 1;
 // A member's stated size is only a hint for the first allocation; a forged header must
 // not make us reserve gigabytes up front.
-constexpr uint64_t kMaxReserve = 16u << 20;
+constexpr uint64_t kMaxReserve = 1u << 20;
 
-std::optional<std::string> ReadCurrentMember(unzFile zip) {
+// The header's size is checked first, but a forged header may state less than the
+// stream inflates to: the bound is checked again on every piece read.
+std::optional<std::string> ReadCurrentMember(unzFile zip, size_t maxBytes) {
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
-        (info.flag & kEncryptedFlag) != 0) {
+        (info.flag & kEncryptedFlag) != 0 || info.uncompressed_size > maxBytes) {
         return std::nullopt;
     }
     if (unzOpenCurrentFile(zip) != UNZ_OK) {
@@ -44,6 +47,10 @@ std::optional<std::string> ReadCurrentMember(unzFile zip) {
     char buffer[65536];
     int n;
     while ((n = unzReadCurrentFile(zip, buffer, sizeof buffer)) > 0) {
+        if (size_t(n) > maxBytes - data.size()) {
+            unzCloseCurrentFile(zip);
+            return std::nullopt;
+        }
         data.append(buffer, size_t(n));
     }
     // Closing checks the CRC once the whole member was read.
@@ -122,11 +129,12 @@ bool ZipReader::IsOpen() const {
     return zip_ != nullptr;
 }
 
-std::optional<std::string> ZipReader::ExtractFile(const std::string &name, bool caseSensitive) {
+std::optional<std::string> ZipReader::ExtractFile(const std::string &name, bool caseSensitive,
+                                                  size_t maxBytes) {
     if (!zip_ || unzLocateFile(Handle(zip_), name.c_str(), CaseMode(caseSensitive)) != UNZ_OK) {
         return std::nullopt;
     }
-    return ReadCurrentMember(Handle(zip_));
+    return ReadCurrentMember(Handle(zip_), maxBytes);
 }
 
 bool ZipReader::HasFile(const std::string &name, bool caseSensitive) {
@@ -166,13 +174,10 @@ std::vector<std::string> ZipReader::Names() {
 }
 
 bool WriteZip(const std::string &path, const std::vector<ZipMember> &members) {
-    std::string temp = DirectoryOf(path) + "/.hvn-zip-XXXXXX";
-    {
-        // Reserves the name; minizip opens the file again by name.
-        UniqueFd reserved(::mkostemp(temp.data(), O_CLOEXEC));
-        if (!reserved) {
-            return false;
-        }
+    // minizip opens the file again by name.
+    const std::string temp = ReserveTempFile(DirectoryOf(path));
+    if (temp.empty()) {
+        return false;
     }
     bool ok = true;
     {
@@ -187,8 +192,10 @@ bool WriteZip(const std::string &path, const std::vector<ZipMember> &members) {
     }
     ok = ok && ::chmod(temp.c_str(), ModeFor(path)) == 0 && SyncFile(temp) &&
          ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
+    if (ok) {
+        ReleaseTempFolder(temp);
+    } else {
+        DiscardTempFile(temp);
     }
     return ok;
 }

@@ -1,11 +1,18 @@
 #pragma once
 // ZIP archives over minizip. One reader may be reused for archive after archive.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace hvn {
+
+// Bounds of a member read, by what the member holds: a station description or another
+// text, a logo or skin image, the update's station list (65536 lines of up to 256 bytes).
+inline constexpr size_t kZipTextLimit = 64 * 1024;
+inline constexpr size_t kZipImageLimit = 4 * 1024 * 1024;
+inline constexpr size_t kZipListLimit = 65536 * 256;
 
 class ZipReader {
 public:
@@ -19,8 +26,10 @@ public:
     void Close();
     bool IsOpen() const;
     // A member's bytes; caseSensitive false looks the name up ignoring ASCII case.
-    // nullopt when there is no such member or it cannot be read (corrupt, encrypted).
-    std::optional<std::string> ExtractFile(const std::string &name, bool caseSensitive = false);
+    // nullopt when there is no such member or it cannot be read (corrupt, encrypted, or
+    // more than maxBytes once inflated; the read stops at the bound).
+    std::optional<std::string> ExtractFile(const std::string &name, bool caseSensitive = false,
+                                           size_t maxBytes = kZipTextLimit);
     bool HasFile(const std::string &name, bool caseSensitive = false);
     int Count();
     std::vector<std::string> Names();

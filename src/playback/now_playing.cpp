@@ -11,6 +11,8 @@
 #include "playback/playback.h"
 #include "playback/player_looks.h"
 
+#include <algorithm>
+
 namespace hvn {
 
 std::string CurrentSong;
@@ -126,8 +128,9 @@ int PollNowPlayingHidden() {
 }
 
 double VolumeToFMOD(int volume) {
+    volume = std::clamp(volume, 0, 100); // hvn.ini may hold any number
     SetGadgetToolTip(VolumeKnob, Tr(TOOLTIP, 11) + " " + std::to_string(volume) + "%");
-    return volume > 0 ? volume / 100.0 : 0.0;
+    return volume / 100.0;
 }
 
 int StopPlayback() {

@@ -128,7 +128,7 @@ void ReadStationArchive(const std::string &file) {
         StationLogo = LoadPixmap(kNoLogo);
         return;
     }
-    std::optional<std::string> logo = StationZip.ExtractFile("station_ico.png");
+    std::optional<std::string> logo = StationZip.ExtractFile("station_ico.png", false, kZipImageLimit);
     StationLogoStream = logo.value_or("");
     StationLogo = logo ? LoadPixmapFromMemory(*logo) : nullptr;
     if (!StationLogo) {
@@ -313,7 +313,8 @@ WaitState WaitForStream(AttemptState &attempt) {
 void RaiseStreamBuffer() {
     int size = 0, unit = 0;
     FMODSystem->GetStreamBufferSize(size, unit);
-    const int wanted = (BufferSizeIndex + 1) * 16384;
+    // The setting comes from hvn.ini as written there: only the four offered sizes.
+    const int wanted = (std::clamp(BufferSizeIndex, 0, 3) + 1) * 16384;
     if (size < wanted) {
         FMODSystem->SetStreamBufferSize(wanted, unit);
     }

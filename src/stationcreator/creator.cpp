@@ -4,14 +4,13 @@
 #include "app/window.h"
 #include "config/translations.h"
 #include "core/fs.h"
-#include "core/posix_io.h"
+#include "core/temp_files.h"
 #include "core/strings.h"
 #include "core/text_file.h"
 #include "gui/gui.h"
 #include "stationcreator/playlist_import.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace hvn {
@@ -131,17 +130,15 @@ void ApplyImport(const CreatorImport &import) {
 // A copy that leaves the target whole when it fails, and that also works when the
 // chosen file is the target itself (a plain copy would truncate it first).
 bool CopyIntoWorkArea(const std::string &from, const std::string &to) {
-    std::string temp = "creator/.logo-XXXXXX";
-    {
-        UniqueFd reserved(::mkostemp(temp.data(), O_CLOEXEC));
-        if (!reserved) {
-            return false;
-        }
-    }
-    if (!CopyFile(from, temp) || !RenameFile(temp, to)) {
-        DeleteFile(temp);
+    const std::string temp = ReserveTempFile("creator");
+    if (temp.empty()) {
         return false;
     }
+    if (!CopyFile(from, temp) || !RenameFile(temp, to)) {
+        DiscardTempFile(temp);
+        return false;
+    }
+    ReleaseTempFolder(temp);
     return true;
 }
 

@@ -228,6 +228,9 @@ void ImportStationFile(const std::string &path, CreatorImport &out) {
     out.custom = 0;
     std::optional<std::string> description = StationZip.ExtractFile("station_id.txt");
     if (!description) {
+        // A description that is there but cannot be read (past its bound, corrupt) is
+        // refused; a missing one still opens the creator.
+        out.failed = StationZip.HasFile("station_id.txt");
         StationZip.Close();
         return;
     }
@@ -235,10 +238,14 @@ void ImportStationFile(const std::string &path, CreatorImport &out) {
     // their logo and marker over.
     const int members = StationZip.Count();
     if (members == 2 || members == 3) {
-        out.logo = StationZip.ExtractFile("station_ico.png");
+        out.logo = StationZip.ExtractFile("station_ico.png", false, kZipImageLimit);
+        out.failed = !out.logo && StationZip.HasFile("station_ico.png");
         out.custom = StationZip.HasFile("custom") ? 1 : 0;
     }
     StationZip.Close();
+    if (out.failed) {
+        return;
+    }
     ImportStationDescription(DecodeText(*description), out);
     const size_t slash = path.rfind('/');
     out.fileName = slash == std::string::npos ? path : path.substr(slash + 1);

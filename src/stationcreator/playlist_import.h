@@ -64,7 +64,8 @@ void ImportStationDescription(const std::string &text, CreatorImport &out);
 // Reads a station file with StationZip into `out`: custom is 0 unless the archive has two
 // or three members, one of them "custom"; with two or three members the logo is taken
 // too. An archive that does not open or has no "station_id.txt" leaves the rest of `out`
-// as it was. Never reports failure (station files always show the creator).
+// as it was. A description or logo that is there but cannot be read (corrupt, or larger
+// than its bound once inflated) refuses the import: failed is set.
 void ImportStationFile(const std::string &path, CreatorImport &out);
 
 // The whole import of path as CreatorLoadFile needs it (path not empty). A playlist that

@@ -3,6 +3,7 @@
 #include "config/settings.h"
 #include "config/translations.h"
 #include "core/fs.h"
+#include "core/temp_files.h"
 
 #include <curl/curl.h>
 
@@ -75,7 +76,7 @@ int TDataFetcher::Load(const std::vector<TStationFilePtr> &files) {
         slot->curl.reset(curl_easy_init());
         if (!slot->curl)
             break;
-        slot->tempPath = "stations/.download-" + std::to_string(i) + ".part";
+        slot->tempPath = ReserveTempFile("stations");
         curlMap[slot->curl.get()] = slot;
         startFetch(*slot);
     }
@@ -195,6 +196,7 @@ int TDataFetcher::Free() {
         }
         if (slot->file && FileSize(StationPath(*slot->file)) == 0)
             DeleteFile(StationPath(*slot->file));
+        ReleaseTempFolder(slot->tempPath);
     }
     curlMap.clear();
     return 0;

@@ -39,8 +39,8 @@ using CurlMultiHandle = std::unique_ptr<void, CurlMultiDeleter>;
 using TargetFileStream = std::unique_ptr<FILE, TargetFileCloser>;
 
 // One transfer slot: its easy handle is reused for every file the slot fetches. The
-// body goes to a temporary file beside the target ("stations/.download-N.part") that
-// replaces the target only when the transfer succeeded, so a failed or cut-off download
+// body goes to the slot's temporary file (in the temporary folder of "stations/", where
+// no list key can point) that replaces the target only when the transfer succeeded, so a failed or cut-off download
 // never leaves a broken station file in place of a good one.
 class TCurlStream {
 public:

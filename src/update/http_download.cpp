@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -25,8 +26,25 @@ struct AddrInfoDeleter {
 using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoDeleter>;
 
 struct HostAndPath {
-    std::string host;
+    std::string host; // as it stands in the address, a port included
     std::string path;
+};
+
+using Clock = std::chrono::steady_clock;
+
+// The whole fetch shares one deadline: a server that trickles its answer gets no more
+// time than one that stays silent.
+class Deadline {
+public:
+    explicit Deadline(int ms) : end_(Clock::now() + std::chrono::milliseconds(ms)) {}
+    int LeftMs() const {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end_ - Clock::now()).count();
+        return left > 0 ? int(left) : 0;
+    }
+
+private:
+    Clock::time_point end_;
 };
 
 // "http://" selects plain HTTP; nothing else can be fetched.
@@ -41,25 +59,27 @@ std::optional<HostAndPath> SplitUrl(const std::string &url) {
     return HostAndPath{rest.substr(0, slash), rest.substr(slash)};
 }
 
-bool WaitFor(int fd, short events, int timeoutMs) {
+bool WaitFor(int fd, short events, const Deadline &deadline) {
     pollfd p{fd, events, 0};
     int rc;
     do {
-        rc = ::poll(&p, 1, timeoutMs);
+        const int left = deadline.LeftMs();
+        if (left == 0)
+            return false;
+        rc = ::poll(&p, 1, left);
     } while (rc < 0 && errno == EINTR);
     return rc > 0;
 }
 
-// A non-blocking connect bounded by kConnectTimeoutMs, so a dead server cannot freeze
-// the window for long.
-UniqueFd ConnectTo(const addrinfo &addr) {
+// A non-blocking connect, so a dead server cannot freeze the window for long.
+UniqueFd ConnectTo(const addrinfo &addr, const Deadline &deadline) {
     UniqueFd fd(::socket(addr.ai_family, addr.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                          addr.ai_protocol));
     if (!fd)
         return {};
     if (::connect(fd.get(), addr.ai_addr, addr.ai_addrlen) == 0)
         return fd;
-    if (errno != EINPROGRESS || !WaitFor(fd.get(), POLLOUT, kConnectTimeoutMs))
+    if (errno != EINPROGRESS || !WaitFor(fd.get(), POLLOUT, deadline))
         return {};
     int error = 0;
     socklen_t len = sizeof error;
@@ -68,26 +88,59 @@ UniqueFd ConnectTo(const addrinfo &addr) {
     return fd;
 }
 
-// The host text is used as it stands, always on port 80.
-UniqueFd ConnectToHost(const std::string &host) {
+struct HostAndPort {
+    std::string name;
+    std::string port = "80";
+};
+
+// "name", "name:port", "[v6 address]" or "[v6 address]:port"; nullopt for a port that
+// is not a number from 1 to 65535.
+std::optional<HostAndPort> SplitHost(const std::string &host) {
+    HostAndPort out;
+    std::string rest;
+    if (!host.empty() && host.front() == '[') {
+        const size_t close = host.find(']');
+        if (close == std::string::npos)
+            return std::nullopt;
+        out.name = host.substr(1, close - 1);
+        rest = host.substr(close + 1);
+    } else {
+        const size_t colon = host.find(':');
+        out.name = host.substr(0, colon);
+        rest = colon == std::string::npos ? "" : host.substr(colon);
+    }
+    if (rest.empty())
+        return out;
+    const std::string port = rest.substr(1);
+    if (rest[0] != ':' || port.empty() || port.size() > 5 ||
+        port.find_first_not_of("0123456789") != std::string::npos ||
+        ParseDecimal(port) < 1 || ParseDecimal(port) > 65535)
+        return std::nullopt;
+    out.port = port;
+    return out;
+}
+
+UniqueFd ConnectToHost(const std::string &host, const Deadline &deadline) {
+    const auto parts = SplitHost(host);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *found = nullptr;
-    if (host.empty() || ::getaddrinfo(host.c_str(), "80", &hints, &found) != 0)
+    if (!parts || parts->name.empty() ||
+        ::getaddrinfo(parts->name.c_str(), parts->port.c_str(), &hints, &found) != 0)
         return {};
     AddrInfoList list(found);
     for (const addrinfo *a = list.get(); a; a = a->ai_next) {
-        if (UniqueFd fd = ConnectTo(*a))
+        if (UniqueFd fd = ConnectTo(*a, deadline))
             return fd;
     }
     return {};
 }
 
-bool SendAll(int fd, const std::string &data) {
+bool SendAll(int fd, const std::string &data, const Deadline &deadline) {
     size_t sent = 0;
     while (sent < data.size()) {
-        if (!WaitFor(fd, POLLOUT, kReadTimeoutMs))
+        if (!WaitFor(fd, POLLOUT, deadline))
             return false;
         const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
@@ -99,14 +152,14 @@ bool SendAll(int fd, const std::string &data) {
     return true;
 }
 
-// Everything until the server closes; nullopt on an error, a stall longer than
-// kReadTimeoutMs, or more than the archive limit (plus room for the headers).
-std::optional<std::string> ReceiveAll(int fd) {
+// Everything until the server closes; nullopt on an error, at the deadline, or past the
+// archive limit (plus room for the headers).
+std::optional<std::string> ReceiveAll(int fd, const Deadline &deadline) {
     constexpr int64_t limit = kMaxArchiveBytes + 64 * 1024;
     std::string data;
     char buffer[65536];
     for (;;) {
-        if (!WaitFor(fd, POLLIN, kReadTimeoutMs))
+        if (!WaitFor(fd, POLLIN, deadline))
             return std::nullopt;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
@@ -132,10 +185,9 @@ int64_t ContentLength(const std::string &line) {
     return ParseDecimal(value);
 }
 
-// The body after the first empty header line (lines end at LF, a CR before it is
-// dropped); nullopt when the headers never end or the connection closed before the
-// announced length arrived (the archive would be cut short).
-std::optional<std::string> BodyOf(const std::string &response) {
+} // namespace
+
+std::optional<std::string> ResponseBody(const std::string &response) {
     size_t pos = 0;
     int64_t announced = -1;
     while (pos < response.size()) {
@@ -157,24 +209,30 @@ std::optional<std::string> BodyOf(const std::string &response) {
     return std::nullopt;
 }
 
-} // namespace
-
-int DownloadToFile(const std::string &url, const std::string &fileName) {
+std::optional<std::string> FetchUrl(const std::string &url) {
+    const Deadline deadline(kFetchDeadlineMs);
     const auto parts = SplitUrl(url);
     if (!parts)
-        return -1;
-    UniqueFd fd = ConnectToHost(parts->host);
+        return std::nullopt;
+    UniqueFd fd = ConnectToHost(parts->host, deadline);
     if (!fd)
-        return -1;
+        return std::nullopt;
     const std::string request =
         "GET " + parts->path + " HTTP/1.0\r\nHost: " + parts->host + "\r\n\r\n";
-    if (!SendAll(fd.get(), request))
-        return -1;
-    const auto response = ReceiveAll(fd.get());
+    if (!SendAll(fd.get(), request, deadline))
+        return std::nullopt;
+    const auto response = ReceiveAll(fd.get(), deadline);
     if (!response)
-        return -1;
-    const auto body = BodyOf(*response);
+        return std::nullopt;
+    auto body = ResponseBody(*response);
     if (!body || int64_t(body->size()) > kMaxArchiveBytes)
+        return std::nullopt;
+    return body;
+}
+
+int DownloadToFile(const std::string &url, const std::string &fileName) {
+    const auto body = FetchUrl(url);
+    if (!body)
         return -1;
     SaveBytesAtomic(CurrentDir() + "/" + fileName, *body);
     return 1;

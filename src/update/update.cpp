@@ -9,13 +9,15 @@
 #include "config/skins.h"
 #include "config/translations.h"
 #include "core/fs.h"
+#include "core/posix_io.h"
 #include "core/strings.h"
+#include "core/temp_files.h"
 #include "core/text_file.h"
 #include "events/queue.h"
 #include "update/data_fetcher.h"
-#include "update/zip_member_size.h"
 
 #include <limits>
+#include <sys/stat.h>
 #include <optional>
 #include <set>
 #include <vector>
@@ -46,7 +48,7 @@ int64_t ParseDecimal(std::string_view text) {
 
 bool SafeStationKey(const std::string &key) {
     return !key.empty() && key != "." && key != ".." &&
-           key.find_first_of(std::string("/\0", 2)) == std::string::npos;
+           key.find_first_of(std::string("/\0", 2)) == std::string::npos && !IsTempFileName(key);
 }
 
 BuildInfo ParseBuildInfo(const std::string &currentText) {
@@ -75,10 +77,6 @@ int StartedPercent(int started, int count) {
 }
 
 namespace {
-
-// Members larger than this are refused rather than inflated into memory: a list of
-// tens of thousands of stations is well under a megabyte.
-constexpr int64_t kMaxListMemberBytes = 16 * 1024 * 1024;
 
 constexpr const char ArchiveName[] = "hvn_stationlist.zip";
 
@@ -119,17 +117,34 @@ struct ArchiveTexts {
     std::optional<std::string> current;
 };
 
-std::optional<std::string> ExtractBounded(const std::string &member) {
-    if (!ZipMemberWithin(ArchiveName, member, kMaxListMemberBytes))
-        return std::nullopt;
-    return StationZip.ExtractFile(member);
+bool HoldsStationList() {
+    return StationZip.ExtractFile("hvn_stationlist.txt", false, kZipListLimit).has_value();
+}
+
+// The archive kept from the last update is replaced only by one that holds a readable
+// station list: an error page, a cut-off body or a failed fetch leave it as it was.
+void FetchArchive() {
+    const auto body = FetchUrl(UpdateServer + "hvn_stationlist" + ".zip");
+    if (!body)
+        return;
+    std::string temp;
+    UniqueFd fd = CreateTempFile(".", temp);
+    bool ok = fd && ::fchmod(fd.get(), ModeFor(ArchiveName)) == 0 &&
+              WriteAll(fd.get(), body->data(), body->size());
+    ok = fd.Close() && ok;
+    ok = ok && StationZip.Open(temp) && HoldsStationList();
+    StationZip.Close();
+    if (ok && RenameFile(temp, ArchiveName))
+        ReleaseTempFolder(temp);
+    else
+        DiscardTempFile(temp);
 }
 
 std::optional<ArchiveTexts> ReadArchive() {
     if (!StationZip.Open(ArchiveName))
         return std::nullopt;
-    auto list = ExtractBounded("hvn_stationlist.txt");
-    auto current = ExtractBounded("hvn_current.txt");
+    auto list = StationZip.ExtractFile("hvn_stationlist.txt", false, kZipListLimit);
+    auto current = StationZip.ExtractFile("hvn_current.txt", false, kZipTextLimit);
     StationZip.Close();
     if (!list)
         return std::nullopt;
@@ -284,7 +299,7 @@ void ShowBuildNotice(const BuildInfo &build) {
 
 int UpdateStationList() {
     const UpdateGroups groups = StartPage();
-    DownloadToFile(UpdateServer + "hvn_stationlist" + ".zip", ArchiveName);
+    FetchArchive();
     const auto texts = ReadArchive();
     if (!texts) {
         ShowArchiveFailure();

@@ -16,22 +16,27 @@ namespace hvn {
 inline constexpr int ReleaseBuildNumber = 50;
 
 // Runs the whole update on the update page (expects ShowPage(3) done, the tree view empty
-// and the page's labels cleared). Blocks while the archive is fetched (bounded by the
-// connect and read time-outs of DownloadToFile); handles events only during the
+// and the page's labels cleared). Blocks while the archive is fetched (bounded by
+// kFetchDeadlineMs); handles events only during the
 // downloads. Does not return when the window is closed during the downloads (the program
 // shuts down). Returns 0.
 int UpdateStationList();
 
-// A plain HTTP/1.0 GET of an "http://host/path" address on port 80. The body is saved
-// as fileName (relative to the working directory) through a temporary file, so an
-// earlier file of that name stays whole unless the whole body arrived. Returns 1 when
-// the body was saved (whatever the status line said), -1 when the host could not be
-// reached or the response was cut off, timed out, had no header end or was larger than
-// kMaxArchiveBytes (nothing is written then). Blocks: the connection is given
-// kConnectTimeoutMs, and each read kReadTimeoutMs.
+// A plain HTTP/1.0 GET of an "http://host[:port]/path" address (port 80 when none is
+// given): the body after the headers, whatever the status line said. nullopt when the
+// host could not be reached or the response was cut off, had no header end, was larger
+// than kMaxArchiveBytes or did not arrive whole within kFetchDeadlineMs (connection and
+// body together). Blocks for at most that long, name lookup aside.
+std::optional<std::string> FetchUrl(const std::string &url);
+// The body of an HTTP response after the first empty header line (lines end at LF, a CR
+// before it is dropped); nullopt when the headers never end or the body is shorter than
+// its Content-Length (the archive would be cut short).
+std::optional<std::string> ResponseBody(const std::string &response);
+// FetchUrl, then the body saved as fileName (relative to the working directory) through
+// a temporary file, so an earlier file of that name stays whole unless the whole body
+// arrived. Returns 1 when the body was fetched, -1 otherwise (nothing is written then).
 int DownloadToFile(const std::string &url, const std::string &fileName);
-inline constexpr int kConnectTimeoutMs = 5000;
-inline constexpr int kReadTimeoutMs = 10000;
+inline constexpr int kFetchDeadlineMs = 10000;
 inline constexpr int64_t kMaxArchiveBytes = 32 * 1024 * 1024;
 
 // A list size as shown: "." inserted before the last three characters of a text longer
@@ -42,7 +47,8 @@ std::string SizeText(const std::string &value);
 // overflowing.
 int64_t ParseDecimal(std::string_view text);
 // A list key that names a plain file directly inside "stations/": not empty, not "." or
-// "..", and without "/" or NUL. Other keys are refused (never fetched or compared).
+// "..", without "/" or NUL, and not a name of the program's temporary files. Other keys
+// are refused (never fetched or compared).
 bool SafeStationKey(const std::string &key);
 
 // One line of "hvn_stationlist.txt" as the comparison reads it: the trimmed line, its key

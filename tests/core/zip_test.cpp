@@ -136,6 +136,18 @@ TEST(Zip, ExtractFile_CorruptOrEncryptedMember_GivesNothing) {
     EXPECT_EQ(zip.ExtractFile("station_id.txt"), std::nullopt);
 }
 
+TEST(Zip, ExtractFile_PastItsBound_Unreadable) {
+    TempDir dir;
+    const std::string full(kZipTextLimit, 'a');
+    ASSERT_TRUE(WriteZip(dir / "b.zip", {{"at.txt", full, 0}, {"past.txt", full + "a", 0}}));
+    ZipReader zip;
+    ASSERT_TRUE(zip.Open(dir / "b.zip"));
+    EXPECT_EQ(zip.ExtractFile("at.txt"), full);
+    EXPECT_EQ(zip.ExtractFile("past.txt"), std::nullopt);
+    EXPECT_EQ(zip.ExtractFile("past.txt", false, kZipTextLimit + 1), full + "a");
+    EXPECT_EQ(zip.ExtractFile("at.txt", false, 10), std::nullopt);
+}
+
 TEST(Zip, Reader_ReusedAcrossArchives_ReadsTheCurrentOne) {
     TempDir dir;
     ASSERT_TRUE(WriteZip(dir / "a.zip", {{"x", "from a", 0}}));

@@ -369,5 +369,18 @@ TEST_F(ImportDir, BrokenStationFile_resetValuesAndShown) {
     EXPECT_FALSE(out.fileName.has_value());
 }
 
+// Members that inflate past their bound are refused, not read into memory.
+TEST_F(ImportDir, OversizedStationMembers_importRefused) {
+    int count = 0;
+    const std::string description = "Big\r\nhttp://h\r\n1\r\n1\r\nhttp://u";
+    ASSERT_TRUE(WriteZip(dir_ + "/desc.hvn",
+                         {{"station_id.txt", description + std::string(kZipTextLimit, ' '), 0}}));
+    EXPECT_TRUE(ImportCreatorFile(dir_ + "/desc.hvn", count).failed);
+    ASSERT_TRUE(WriteZip(dir_ + "/logo.hvn",
+                         {{"station_id.txt", description, 0},
+                          {"station_ico.png", std::string(kZipImageLimit + 1, '\0'), 0}}));
+    EXPECT_TRUE(ImportCreatorFile(dir_ + "/logo.hvn", count).failed);
+}
+
 } // namespace
 } // namespace hvn
