@@ -32,7 +32,7 @@ run() { # run NAME SECONDS
   mkdir -p "$work/corpus" "$FUZZ_DIR/crashes"
   # New inputs go to the scratch corpus (the first folder); the seeds are only read.
   local rc=0
-  (cd "$work" && TMPDIR="$work" "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  (cd "$work" && TMPDIR="$work" "$bin" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
      -max_len=65536 -close_fd_mask=1 -print_final_stats=1 \
      -artifact_prefix="$FUZZ_DIR/crashes/$name-" \
      "$work/corpus" "$seeds" >"$work/log" 2>&1) || rc=$?

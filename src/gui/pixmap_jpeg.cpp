@@ -79,13 +79,16 @@ private:
         if (!result_)
             return;
         row_.resize(size_t(cinfo_.output_width) * cinfo_.output_components);
-        while (cinfo_.output_scanline < cinfo_.output_height) {
+        // A file that ends early is refused: stop at once instead of decoding made-up rows
+        // (a few hundred bytes can announce a picture of millions of pixels).
+        while (cinfo_.output_scanline < cinfo_.output_height && !errors_.truncated) {
             const auto y = cinfo_.output_scanline;
             JSAMPROW rows[1] = {row_.data()};
             jpeg_read_scanlines(&cinfo_, rows, 1);
             StoreRow(y, cmyk);
         }
-        jpeg_finish_decompress(&cinfo_);
+        if (!errors_.truncated)
+            jpeg_finish_decompress(&cinfo_);
     }
 
     void StoreRow(JDIMENSION y, bool cmyk) {
