@@ -18,6 +18,7 @@ extern "C" {
 #include "audio/audio_output.h"
 #include "audio/fmod.h"
 #include "audio/net_stream.h"
+#include "audio/timed_id3.h"
 
 namespace hvn {
 namespace {
@@ -122,6 +123,8 @@ private:
     bool make_resampler(const AVFrame *frame);
     // Without a packet: the tags found when the stream was opened.
     void update_tags(const AVPacket *packet);
+    // A song change carried in an HLS stream's timed ID3.
+    void timed_id3(const AVPacket *packet);
     int end_code(int averror) const;
 
     NetStream &stream_;
@@ -190,7 +193,8 @@ int Decoder::open_hls() {
     av_dict_set(&opts, "protocol_whitelist", "http,https,tcp,tls,crypto", 0);
     av_dict_set_int(&opts, "rw_timeout", int64_t(stream_.timeoutMs) * 1000, 0);
     av_dict_set(&opts, "user_agent", "Halvane", 0);
-    av_dict_set_int(&opts, "analyzeduration", 500000, 0);
+    // The default analysis time: with less, the demuxer drops the packets of a timed ID3
+    // stream (the song titles).
     int ret = avformat_open_input(&f, hlsUrl_.c_str(), av_find_input_format("hls"), &opts);
     av_dict_free(&opts);
     if (ret < 0)
@@ -272,6 +276,13 @@ void Decoder::update_tags(const AVPacket *packet) {
     auto artist = lookup("artist");
     if (title || artist)
         stream_.tags.set_song(std::move(artist), std::move(title));
+}
+
+void Decoder::timed_id3(const AVPacket *packet) {
+    auto song = timed_id3_song(
+        std::string_view(reinterpret_cast<const char *>(packet->data), size_t(packet->size)));
+    if (song)
+        stream_.tags.set_song(std::move(song->artist), std::move(song->title));
 }
 
 bool Decoder::make_resampler(const AVFrame *frame) {
@@ -358,6 +369,9 @@ int Decoder::run() {
         int result = FMOD_OK;
         if (packet->stream_index == streamIndex_)
             result = decode_packet(packet.get());
+        else if (format_->streams[packet->stream_index]->codecpar->codec_id ==
+                 AV_CODEC_ID_TIMED_ID3)
+            timed_id3(packet.get());
         av_packet_unref(packet.get());
         if (result != FMOD_OK)
             return result;

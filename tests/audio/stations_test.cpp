@@ -223,6 +223,74 @@ TEST(StationsTest, Station_sourceKilledAndBack4sLater_heardAgainOnTheSameChannel
     EXPECT_LT(Clock::now() - start, 500ms);
 }
 
+// Timed ID3 in an MPEG-TS segment as HLS packagers put it: the PMT gains a metadata stream
+// (type 0x15, PID 0x102, tagged "ID3 "), and one PES of it follows the first PMT.
+uint32_t mpeg_crc32(const std::string &bytes) {
+    uint32_t crc = 0xFFFFFFFF;
+    for (unsigned char b : bytes) {
+        crc ^= uint32_t(b) << 24;
+        for (int i = 0; i < 8; ++i)
+            crc = crc & 0x80000000 ? crc << 1 ^ 0x04C11DB7 : crc << 1;
+    }
+    return crc;
+}
+
+std::string id3_text_frame(const char *id, const std::string &latin1) {
+    const std::string body = std::string(1, '\0') + latin1;
+    const uint32_t n = static_cast<uint32_t>(body.size());
+    return std::string(id) + std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} +
+           std::string(2, '\0') + body;
+}
+
+// An ID3v2.3 tag of Latin-1 text frames.
+std::string id3_tag(const std::string &frames) {
+    const uint32_t n = static_cast<uint32_t>(frames.size());
+    return std::string("ID3\x03\0\0", 6) +
+           std::string{char(n >> 21 & 0x7f), char(n >> 14 & 0x7f), char(n >> 7 & 0x7f),
+                       char(n & 0x7f)} +
+           frames;
+}
+
+void add_timed_id3(std::string &ts, const std::string &tag) {
+    const std::string pes = std::string("\0\0\1\xBD", 4) +
+                            std::string{char((tag.size() + 8) >> 8), char(tag.size() + 8)} +
+                            std::string("\x84\x80\x05\x21\x00\x07\xD8\x61", 8) + tag;
+    ASSERT_LE(pes.size(), 182u);
+    // One packet: adaptation field stuffing, then the whole PES.
+    const size_t stuffing = 184 - pes.size() - 1;
+    std::string packet = std::string("\x47\x41\x02\x30", 4) + char(stuffing);
+    if (stuffing > 0)
+        packet += '\0' + std::string(stuffing - 1, '\xFF');
+    packet += pes;
+    bool inserted = false;
+    for (size_t at = 0; at + 188 <= ts.size(); at += 188) {
+        const auto *p = reinterpret_cast<unsigned char *>(&ts[at]);
+        const int pid = (p[1] & 0x1F) << 8 | p[2];
+        if (pid != 0x1000 || !(p[1] & 0x40))
+            continue;
+        // The PMT section: table id at 5 (after the pointer field), its length at 6..7.
+        const size_t start = at + 5;
+        const size_t length = (p[6] & 0x0F) << 8 | p[7];
+        std::string section = ts.substr(start, 3 + length - 4); // without its CRC
+        const std::string es = std::string("\x15\xE1\x02\xF0\x0F", 5) +
+                               std::string("\x26\x0D\xFF\xFFID3 \xFFID3 \x00\x0F", 15);
+        section += es;
+        const size_t newLength = section.size() - 3 + 4;
+        section[1] = char((section[1] & 0xF0) | newLength >> 8);
+        section[2] = char(newLength);
+        const uint32_t crc = mpeg_crc32(section);
+        section += std::string{char(crc >> 24), char(crc >> 16), char(crc >> 8), char(crc)};
+        ASSERT_LE(5 + section.size(), 188u);
+        section.resize(183, '\xFF');
+        ts.replace(start, 183, section);
+        if (!inserted) {
+            ts.insert(at + 188, packet);
+            inserted = true;
+        }
+    }
+    ASSERT_TRUE(inserted);
+}
+
 TEST(StationsTest, Station_plsM3uAndHlsUrls_followedAndHeard) {
     // HLS as ffmpeg's muxer writes it, served from its folder.
     const auto dir =
@@ -234,6 +302,16 @@ TEST(StationsTest, Station_plsM3uAndHlsUrls_followedAndHeard) {
                                 "-hls_segment_filename " +
                                 (dir / "seg%d.ts").string() + " " + (dir / "live.m3u8").string()),
               0);
+    // Song changes in the first and third segments, the second an ICY-style title in Latin-1.
+    auto edit = [&](const char *name, const std::string &tag) {
+        std::ifstream in(dir / name, std::ios::binary);
+        std::string ts((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        add_timed_id3(ts, tag);
+        std::ofstream(dir / name, std::ios::binary) << ts;
+    };
+    edit("seg0.ts",
+         id3_tag(id3_text_frame("TIT2", "First Song") + id3_text_frame("TPE1", "First Artist")));
+    edit("seg2.ts", id3_tag(id3_text_frame("TIT2", "El A\xF1o - Second Song")));
     test::TestHttpServer hls([&](test::Connection &c) { test::serve_folder(c, dir); });
     test::TestHttpServer sound([](test::Connection &c) {
         c.read_request();
@@ -273,6 +351,18 @@ TEST(StationsTest, Station_plsM3uAndHlsUrls_followedAndHeard) {
         std::this_thread::sleep_for(700ms);
         expect_tone(*channel);
         EXPECT_EQ(test::open_state(*stream).starving, 0);
+        if (url == hls.url("/live.m3u8")) {
+            auto tag = [&](const char *name) {
+                auto t = stream->GetTag(name, 0);
+                return t ? t->data : std::string("(none)");
+            };
+            EXPECT_EQ(tag("TITLE"), "First Song");
+            EXPECT_EQ(tag("ARTIST"), "First Artist");
+            for (auto end = Clock::now() + 6s; Clock::now() < end && tag("TITLE") != "Second Song";)
+                std::this_thread::sleep_for(50ms);
+            EXPECT_EQ(tag("TITLE"), "Second Song");
+            EXPECT_EQ(tag("ARTIST"), "El A\xC3\xB1o");
+        }
         stream->SoundRelease();
     }
     // A playlist of nothing that plays is an error, not a wait.
