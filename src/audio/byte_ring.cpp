@@ -26,9 +26,16 @@ size_t ByteRing::write(const uint8_t *data, size_t size) {
         std::memcpy(data_.data() + tail, data, first);
         std::memcpy(data_.data(), data + first, size - first);
         size_ += size;
+        writeTotal_ += size;
     }
     changed_.notify_all();
     return size;
+}
+
+void ByteRing::mark_boundary() {
+    std::lock_guard lock(mutex_);
+    if (boundaries_.empty() || boundaries_.back() != writeTotal_)
+        boundaries_.push_back(writeTotal_);
 }
 
 void ByteRing::close(int endCode) {
@@ -50,15 +57,28 @@ long ByteRing::read(uint8_t *out, size_t size, std::atomic<bool> *dry) {
         changed_.wait(lock, [&] { return aborted_ || closed_ || size_ > 0; });
         if (aborted_)
             return -1;
+        if (!boundaries_.empty() && boundaries_.front() == readTotal_) {
+            boundaries_.pop_front();
+            return 0;
+        }
         n = std::min(size, size_);
+        if (!boundaries_.empty())
+            n = static_cast<size_t>(std::min<uint64_t>(n, boundaries_.front() - readTotal_));
         size_t first = std::min(n, data_.size() - head_);
         std::memcpy(out, data_.data() + head_, first);
         std::memcpy(out + first, data_.data(), n - first);
         head_ = (head_ + n) % data_.size();
         size_ -= n;
+        readTotal_ += n;
     }
     changed_.notify_all();
     return static_cast<long>(n);
+}
+
+bool ByteRing::wait_data() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return aborted_ || closed_ || size_ > 0; });
+    return !aborted_ && size_ > 0;
 }
 
 void ByteRing::abort() {

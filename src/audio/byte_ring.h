@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -22,11 +23,18 @@ public:
     size_t write(const uint8_t *data, size_t size);
     // Writer: no more data will come. endCode is kept for the reader (0 = a clean end).
     void close(int endCode);
+    // Writer: what is written from now on belongs to a new connection. The reader gets an
+    // end of data (0) once it has read everything before the mark, then the new bytes.
+    void mark_boundary();
 
     // Reader: blocks until data is there, the writer closed or the ring is aborted. Returns
-    // the bytes copied, 0 at the end of the data, -1 once aborted. When the call has to
-    // wait on an empty ring it first sets *dry (when given), so others see it running dry.
+    // the bytes copied, 0 at the end of the data or at a boundary, -1 once aborted. When the call
+    // has to wait on an empty ring it first sets *dry (when given), so others see it running dry.
     long read(uint8_t *out, size_t size, std::atomic<bool> *dry = nullptr);
+
+    // Reader: blocks until data is there, the writer closed or the ring is aborted; true
+    // when there is data.
+    bool wait_data();
 
     // Any thread: wakes every waiter; later calls return at once.
     void abort();
@@ -46,6 +54,8 @@ private:
     bool closed_ = false;
     bool aborted_ = false;
     int endCode_ = 0;
+    uint64_t readTotal_ = 0, writeTotal_ = 0;
+    std::deque<uint64_t> boundaries_; // writeTotal_ at each mark not yet reached
 };
 
 } // namespace hvn

@@ -18,6 +18,7 @@ extern "C" {
 #include "audio/audio_output.h"
 #include "audio/fmod.h"
 #include "audio/net_stream.h"
+#include "audio/timed_id3.h"
 
 namespace hvn {
 namespace {
@@ -55,8 +56,15 @@ struct DictFree {
     void operator()(AVDictionary *d) const { av_dict_free(&d); }
 };
 
+// What the demuxer reads: the stream buffer up to its end or the next connection's bytes.
+struct RingReader {
+    NetStream &stream;
+    bool ended = false; // the end of the data (or of a connection's data) was reached
+};
+
 int read_ring(void *opaque, uint8_t *buf, int size) {
-    auto &stream = *static_cast<NetStream *>(opaque);
+    auto &reader = *static_cast<RingReader *>(opaque);
+    NetStream &stream = reader.stream;
     // Running dry once the stream is ready is starving; new data ends it.
     const bool ready = stream.phase() == StreamPhase::Ready;
     long n = stream.ring.read(buf, static_cast<size_t>(size), ready ? &stream.starving : nullptr);
@@ -64,8 +72,10 @@ int read_ring(void *opaque, uint8_t *buf, int size) {
         stream.starving = false;
     if (n < 0)
         return AVERROR_EXIT;
-    if (n == 0)
+    if (n == 0) {
+        reader.ended = true;
         return AVERROR_EOF;
+    }
     return static_cast<int>(n);
 }
 
@@ -73,9 +83,26 @@ int interrupted(void *opaque) {
     return static_cast<std::atomic<bool> *>(opaque)->load() ? 1 : 0;
 }
 
+// The demuxer a server's media type names. Probing a live stream blind needs up to
+// kProbeBytes, several seconds of a slow station; the type saves that wait.
+const AVInputFormat *format_for(const std::string &contentType) {
+    static const std::pair<const char *, const char *> types[] = {
+        {"audio/mpeg", "mp3"},   {"audio/mp3", "mp3"},    {"audio/mpeg3", "mp3"},
+        {"audio/x-mpeg", "mp3"}, {"audio/aac", "aac"},    {"audio/aacp", "aac"},
+        {"audio/x-aac", "aac"},  {"audio/x-aacp", "aac"}, {"application/ogg", "ogg"},
+        {"audio/ogg", "ogg"},    {"audio/x-ogg", "ogg"},  {"audio/opus", "ogg"},
+        {"audio/vorbis", "ogg"}};
+    for (auto &[type, format] : types)
+        if (contentType == type)
+            return av_find_input_format(format);
+    return nullptr;
+}
+
 class Decoder {
 public:
-    explicit Decoder(NetStream &stream) : stream_(stream) {}
+    // hlsUrl: read that HLS playlist instead of the stream buffer.
+    Decoder(NetStream &stream, std::string hlsUrl)
+        : stream_(stream), hlsUrl_(std::move(hlsUrl)), reader_{stream} {}
     ~Decoder() { av_channel_layout_uninit(&swrLayout_); }
     Decoder(const Decoder &) = delete;
     Decoder &operator=(const Decoder &) = delete;
@@ -83,18 +110,26 @@ public:
     int open();
     // Decodes until the stream ends or is aborted; returns the code the stream ends with.
     int run();
+    // The stream buffer's data ended, for good or until the next connection's bytes.
+    bool reached_end() const { return reader_.ended; }
 
 private:
     int open_input();
+    int open_hls();
     int open_codec();
+    int byte_rate() const;
     int decode_packet(const AVPacket *packet);
     bool emit(const AVFrame *frame);
     bool make_resampler(const AVFrame *frame);
     // Without a packet: the tags found when the stream was opened.
     void update_tags(const AVPacket *packet);
+    // A song change carried in an HLS stream's timed ID3.
+    void timed_id3(const AVPacket *packet);
     int end_code(int averror) const;
 
     NetStream &stream_;
+    const std::string hlsUrl_;
+    RingReader reader_;
     std::unique_ptr<AVIOContext, IoFree> io_;
     std::unique_ptr<AVFormatContext, FormatClose> format_;
     std::unique_ptr<AVCodecContext, CodecFree> codec_;
@@ -120,7 +155,7 @@ int Decoder::open_input() {
     auto *buffer = static_cast<uint8_t *>(av_malloc(kIoBufferSize));
     if (!buffer)
         return FMOD_ERR_MEMORY;
-    io_.reset(avio_alloc_context(buffer, kIoBufferSize, 0, &stream_, read_ring, nullptr, nullptr));
+    io_.reset(avio_alloc_context(buffer, kIoBufferSize, 0, &reader_, read_ring, nullptr, nullptr));
     if (!io_) {
         av_free(buffer);
         return FMOD_ERR_MEMORY;
@@ -136,7 +171,8 @@ int Decoder::open_input() {
     av_dict_set_int(&opts, "formatprobesize", kProbeBytes, 0);
     av_dict_set_int(&opts, "probesize", kProbeBytes, 0);
     av_dict_set_int(&opts, "analyzeduration", 200000, 0);
-    int ret = avformat_open_input(&f, "", nullptr, &opts); // frees f on failure
+    const AVInputFormat *format = format_for(stream_.content_type());
+    int ret = avformat_open_input(&f, "", format, &opts); // frees f on failure
     av_dict_free(&opts);
     if (ret < 0)
         return end_code(ret == AVERROR_EOF ? AVERROR_INVALIDDATA : ret);
@@ -145,6 +181,41 @@ int Decoder::open_input() {
     if (ret < 0)
         return end_code(ret);
     return FMOD_OK;
+}
+
+int Decoder::open_hls() {
+    AVFormatContext *f = avformat_alloc_context();
+    if (!f)
+        return FMOD_ERR_MEMORY;
+    f->interrupt_callback = {interrupted, &stream_.aborted};
+    AVDictionary *opts = nullptr;
+    // Segments and keys come from the network only, never from local files.
+    av_dict_set(&opts, "protocol_whitelist", "http,https,tcp,tls,crypto", 0);
+    av_dict_set_int(&opts, "rw_timeout", int64_t(stream_.timeoutMs) * 1000, 0);
+    av_dict_set(&opts, "user_agent", "Halvane", 0);
+    // The default analysis time: with less, the demuxer drops the packets of a timed ID3
+    // stream (the song titles).
+    int ret = avformat_open_input(&f, hlsUrl_.c_str(), av_find_input_format("hls"), &opts);
+    av_dict_free(&opts);
+    if (ret < 0)
+        return ret == AVERROR(ETIMEDOUT) ? FMOD_ERR_NET_TIMEOUT : FMOD_ERR_FORMAT;
+    format_.reset(f);
+    if (avformat_find_stream_info(f, nullptr) < 0)
+        return FMOD_ERR_FORMAT;
+    return FMOD_OK;
+}
+
+// Bytes a second of the stream as sent: the codec's rate, else the server's icy-br.
+int Decoder::byte_rate() const {
+    const AVCodecParameters *par = format_->streams[streamIndex_]->codecpar;
+    if (par->bit_rate > 0)
+        return static_cast<int>(std::min<int64_t>(par->bit_rate / 8, 1 << 20));
+    if (auto br = stream_.tags.get("icy-br")) {
+        int kbps = std::atoi(br->c_str());
+        if (kbps > 0 && kbps < 8000)
+            return kbps * 125;
+    }
+    return 0;
 }
 
 int Decoder::open_codec() {
@@ -165,13 +236,13 @@ int Decoder::open_codec() {
 int Decoder::open() {
     if (!frame_)
         return FMOD_ERR_MEMORY;
-    int result = open_input();
+    int result = hlsUrl_.empty() ? open_input() : open_hls();
     if (result == FMOD_OK)
         result = open_codec();
     if (result != FMOD_OK)
         return result;
     update_tags(nullptr);
-    stream_.format_known();
+    stream_.format_known(byte_rate());
     return FMOD_OK;
 }
 
@@ -205,6 +276,13 @@ void Decoder::update_tags(const AVPacket *packet) {
     auto artist = lookup("artist");
     if (title || artist)
         stream_.tags.set_song(std::move(artist), std::move(title));
+}
+
+void Decoder::timed_id3(const AVPacket *packet) {
+    auto song = timed_id3_song(
+        std::string_view(reinterpret_cast<const char *>(packet->data), size_t(packet->size)));
+    if (song)
+        stream_.tags.set_song(std::move(song->artist), std::move(song->title));
 }
 
 bool Decoder::make_resampler(const AVFrame *frame) {
@@ -246,7 +324,13 @@ bool Decoder::emit(const AVFrame *frame) {
                         frame->nb_samples);
     if (n < 0)
         return false;
-    return stream_.pcm.push(out_.data(), static_cast<size_t>(n));
+    // Before and after: the queue may be full and push wait for the output to take some.
+    stream_.check_ready();
+    bool pushed = stream_.pcm.push(out_.data(), static_cast<size_t>(n));
+    stream_.check_ready();
+    if (!hlsUrl_.empty())
+        stream_.starving = false;
+    return pushed;
 }
 
 // Decodes one packet (nullptr flushes). FMOD_OK to go on, else the code to end with.
@@ -285,6 +369,9 @@ int Decoder::run() {
         int result = FMOD_OK;
         if (packet->stream_index == streamIndex_)
             result = decode_packet(packet.get());
+        else if (format_->streams[packet->stream_index]->codecpar->codec_id ==
+                 AV_CODEC_ID_TIMED_ID3)
+            timed_id3(packet.get());
         av_packet_unref(packet.get());
         if (result != FMOD_OK)
             return result;
@@ -296,12 +383,37 @@ int Decoder::run() {
 } // namespace
 
 void run_decoder(std::shared_ptr<NetStream> stream) {
+    // Sound bytes in the buffer, or a closed buffer: an HLS playlist or a failure.
+    const bool bytes = stream->ring.wait_data();
+    const std::string hlsUrl = bytes ? std::string() : stream->hls_url();
+    Backoff backoff; // HLS only: the network thread reconnects byte streams
     int result = FMOD_OK;
-    {
-        Decoder decoder(*stream);
-        result = decoder.open();
-        if (result == FMOD_OK)
-            result = decoder.run();
+    while (!stream->aborted) {
+        bool opened = false, ended = false;
+        {
+            Decoder decoder(*stream, hlsUrl);
+            result = decoder.open();
+            opened = result == FMOD_OK;
+            if (opened)
+                result = decoder.run();
+            ended = decoder.reached_end();
+        }
+        if (stream->aborted || stream->phase() != StreamPhase::Ready)
+            break;
+        if (hlsUrl.empty()) {
+            // Data that ended with the buffer still open: the stream dropped and the network
+            // thread brings a new connection, whose bytes come next. Bad data ends it.
+            if (!ended || stream->ring.closed())
+                break;
+            continue;
+        }
+        // A playlist that stopped loading: try it again in the background.
+        stream->starving = true;
+        if (opened)
+            backoff.reset();
+        auto wait = backoff.next();
+        if (!wait || !stream->sleep(*wait))
+            break;
     }
     stream->pcm.finish();
     if (!stream->aborted)

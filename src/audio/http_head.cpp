@@ -140,6 +140,14 @@ std::optional<HttpHead> parse_http_head(std::string_view head) {
     const std::string lines = header_lines(head);
     out.location = icy_header(lines, "location").value_or("");
     out.bitrate = icy_header(lines, "icy-br");
+    // The media type alone, in lower case: "Audio/MPEG; charset=x" is "audio/mpeg".
+    std::string type = icy_header(lines, "content-type").value_or("");
+    type = type.substr(0, type.find(';'));
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+        type.pop_back();
+    for (char &ch : type)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    out.contentType = type;
     if (auto metaint = icy_header(lines, "icy-metaint")) {
         auto n = parse_int(*metaint);
         if (n && *n > 0)

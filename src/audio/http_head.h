@@ -31,6 +31,7 @@ struct HttpHead {
     // Sound bytes between two metadata blocks; 0 when the server sends none.
     size_t metaint = 0;
     std::optional<std::string> bitrate; // icy-br
+    std::string contentType;            // the media type in lower case, "" when not sent
 };
 
 // head: everything up to and including the blank line. nullopt when it is not an HTTP

@@ -1,5 +1,7 @@
 #include "audio/net_stream.h"
 
+#include <algorithm>
+
 #include "audio/audio_output.h"
 
 namespace hvn {
@@ -7,25 +9,59 @@ namespace hvn {
 // Decoded sound kept ahead of the output: about 0.37 s. The stream buffer does the real
 // buffering; this only smooths decoding.
 constexpr size_t kPcmFrames = 16384;
+// Assumed until the decoder knows the stream's rate: 128 kb/s.
+constexpr int kDefaultByteRate = 16000;
+
+constexpr std::chrono::seconds kGiveUpAfter{300};
+constexpr std::chrono::seconds kLongestWait{10};
 
 NetStream::NetStream(std::string u, size_t bufferBytes, int timeout)
     : url(std::move(u)), timeoutMs(timeout), ring(bufferBytes), pcm(kPcmFrames) {}
 
-void NetStream::connected() {
+void NetStream::connected(const std::string &contentType) {
+    {
+        std::lock_guard lock(mutex_);
+        contentType_ = contentType;
+    }
     StreamPhase expected = StreamPhase::Connecting;
     phase_.compare_exchange_strong(expected, StreamPhase::Buffering);
 }
 
-void NetStream::format_known() {
+std::string NetStream::content_type() const {
+    std::lock_guard lock(mutex_);
+    return contentType_;
+}
+
+void NetStream::set_hls(const std::string &playlistUrl) {
+    std::lock_guard lock(mutex_);
+    hlsUrl_ = playlistUrl;
+}
+
+std::string NetStream::hls_url() const {
+    std::lock_guard lock(mutex_);
+    return hlsUrl_;
+}
+
+void NetStream::format_known(int bytesPerSecond) {
+    byteRate_ = bytesPerSecond;
     formatKnown_ = true;
     check_ready();
+}
+
+size_t NetStream::start_bytes() const {
+    const int rate = byteRate_ > 0 ? byteRate_.load() : kDefaultByteRate;
+    return std::min(ring.capacity(), static_cast<size_t>(rate * kStartSeconds));
 }
 
 void NetStream::check_ready() {
     if (!formatKnown_ || error_ != 0 || phase_ == StreamPhase::Ready)
         return;
-    // A stream shorter than the buffer is ready once all of it arrived cleanly.
-    if (ring.full() || (ring.closed() && ring.end_code() == 0))
+    // Some sound decoded, so that the output does not begin with a gap, and the rest of the
+    // start in the buffer (HLS: the demuxer holds whole segments itself). A stream shorter
+    // than that is ready once all of it arrived cleanly.
+    const bool decoded = pcm.frames() >= static_cast<size_t>(kOutputRate * kStartSeconds / 2);
+    const bool buffered = !hls_url().empty() || ring.fill() >= start_bytes();
+    if ((decoded && buffered) || (ring.closed() && ring.end_code() == 0 && hls_url().empty()))
         phase_ = StreamPhase::Ready;
 }
 
@@ -43,13 +79,42 @@ int NetStream::error() const {
 }
 
 int NetStream::percent_buffered() const {
+    if (!hls_url().empty())
+        return static_cast<int>(std::min<size_t>(pcm.frames() * 100 / kPcmFrames, 100));
     return static_cast<int>(ring.fill() * 100 / ring.capacity());
 }
 
 void NetStream::abort() {
-    aborted = true;
+    {
+        std::lock_guard lock(mutex_);
+        aborted = true;
+    }
+    abortWake_.notify_all();
     ring.abort();
     pcm.abort();
+}
+
+bool NetStream::sleep(std::chrono::milliseconds time) {
+    std::unique_lock lock(mutex_);
+    return !abortWake_.wait_for(lock, time, [&] { return aborted.load(); });
+}
+
+void Backoff::reset() {
+    tries_ = 0;
+}
+
+std::optional<std::chrono::milliseconds> Backoff::next() {
+    const auto now = std::chrono::steady_clock::now();
+    if (tries_ == 0)
+        since_ = now;
+    else if (now - since_ > kGiveUpAfter)
+        return std::nullopt;
+    // At once first (a momentary cut), then 1, 2, 4, 8 s, then every 10 s.
+    const int n = tries_++;
+    if (n == 0)
+        return std::chrono::milliseconds(0);
+    return std::min<std::chrono::milliseconds>(std::chrono::seconds(1 << std::min(n - 1, 4)),
+                                               kLongestWait);
 }
 
 } // namespace hvn

@@ -3,7 +3,11 @@
 // decoder thread, the output thread and the main thread. The threads hold it by
 // shared_ptr, so it lives until the last of them lets go.
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "audio/byte_ring.h"
@@ -13,6 +17,10 @@
 namespace hvn {
 
 enum class StreamPhase { Connecting, Buffering, Ready };
+
+// Seconds of sound buffered before a stream is ready: enough to start without a gap at
+// real-time pace, small enough that a slow station starts at once whatever the buffer size.
+constexpr double kStartSeconds = 0.5;
 
 class NetStream {
 public:
@@ -26,12 +34,19 @@ public:
     std::atomic<bool> aborted{false};
     std::atomic<bool> starving{false};
 
-    // Network thread: the server answered.
-    void connected();
-    // Decoder thread: the sound format is known and a decoder is open.
-    void format_known();
-    // Any engine thread: ready once the format is known and the stream buffer is full (or
-    // the whole stream is in it). Cheap; call after every change of either.
+    // Network thread: the server answered; contentType is its Content-Type (lower case).
+    // Set before the connection's first byte enters the buffer, so the decoder sees it.
+    void connected(const std::string &contentType);
+    std::string content_type() const;
+    // Network thread: the URL is an HLS playlist, which the decoder reads itself. Set before
+    // the buffer is closed.
+    void set_hls(const std::string &playlistUrl);
+    std::string hls_url() const;
+    // Decoder thread: the sound format is known and a decoder is open; bytesPerSecond is
+    // the stream's own rate (0: unknown).
+    void format_known(int bytesPerSecond);
+    // Any engine thread: ready once the format is known and enough sound is buffered to
+    // start (or the whole stream is in the buffer). Cheap; call after every change.
     void check_ready();
     // Engine threads: the first failure sticks and ends the stream (an FMOD_ERR_* code).
     void fail(int code);
@@ -44,11 +59,34 @@ public:
 
     // Any thread: stops both threads as soon as they look (within one network poll).
     void abort();
+    // Engine threads: sleeps for the time given; false when the stream was aborted.
+    bool sleep(std::chrono::milliseconds time);
 
 private:
+    size_t start_bytes() const;
+
     std::atomic<StreamPhase> phase_{StreamPhase::Connecting};
     std::atomic<bool> formatKnown_{false};
     std::atomic<int> error_{0};
+    std::atomic<int> byteRate_{0};
+    mutable std::mutex mutex_; // the texts below, and the sleep
+    std::condition_variable abortWake_;
+    std::string contentType_;
+    std::string hlsUrl_;
+};
+
+// Bounded waits between reconnections of a stream that played: 1, 2, 4, 8 s, then every
+// 10 s; given up once nothing came through for about 5 minutes.
+class Backoff {
+public:
+    // Called when data flows again: the next failure starts over.
+    void reset();
+    // The wait before the next try, or nullopt when it is time to give up.
+    std::optional<std::chrono::milliseconds> next();
+
+private:
+    int tries_ = 0;
+    std::chrono::steady_clock::time_point since_{};
 };
 
 // Started by the system for every stream; each returns when the stream ends or is aborted.

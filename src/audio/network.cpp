@@ -1,8 +1,9 @@
 // The network thread of a stream: a small HTTP/1.0 client over libavformat's tcp and tls
-// protocols (abortable, with timeouts) that follows redirects, asks for ICY metadata and
-// feeds the sound bytes into the stream buffer. libavformat's own http protocol is not
-// used: it reports a redirect loop, a failed name lookup and a cut connection all as EIO,
-// and its ICY handling cannot be bounded or checked from outside.
+// protocols (abortable, with timeouts) that follows redirects and playlists, asks for ICY
+// metadata, feeds the sound bytes into the stream buffer and reconnects after a drop.
+// libavformat's own http protocol is not used for that: it reports a redirect loop, a
+// failed name lookup and a cut connection all as EIO, and its ICY handling cannot be
+// bounded or checked from outside.
 #include <cerrno>
 #include <memory>
 #include <string>
@@ -18,6 +19,7 @@ extern "C" {
 #include "audio/http_head.h"
 #include "audio/icy_metadata.h"
 #include "audio/net_stream.h"
+#include "audio/playlist.h"
 
 namespace hvn {
 namespace {
@@ -25,6 +27,13 @@ namespace {
 constexpr int kMaxRedirects = 5;
 constexpr size_t kMaxHeadBytes = 16384;
 constexpr size_t kReadChunk = 4096;
+// Enough of an unlabelled body to tell a playlist from sound.
+constexpr size_t kSniffBytes = 16;
+constexpr size_t kMaxPlaylistBytes = 256 * 1024;
+constexpr int kMaxPlaylistDepth = 2;
+constexpr size_t kMaxEntries = 10;
+// A connection that brought this much had come back: the back-off starts over.
+constexpr size_t kFlowingBytes = 4096;
 
 struct AvioClose {
     void operator()(AVIOContext *pb) const { avio_closep(&pb); }
@@ -94,9 +103,10 @@ bool is_redirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// Connects and follows redirects; on success pb is the open response and head its head.
-int open_stream(NetStream &stream, AvioPtr &pb, HttpHead &head, std::string &body) {
-    std::string location = stream.url;
+// Connects to location and follows redirects; on success pb is the open response, head its
+// head and location the URL that answered.
+int open_stream(NetStream &stream, std::string &location, AvioPtr &pb, HttpHead &head,
+                std::string &body) {
     for (int redirects = 0;; ++redirects) {
         auto url = parse_stream_url(location);
         if (!url)
@@ -118,12 +128,79 @@ int open_stream(NetStream &stream, AvioPtr &pb, HttpHead &head, std::string &bod
     }
 }
 
+// Reads on until body holds at least size bytes or the response ended; false on a failure.
+bool read_body(AVIOContext *pb, std::string &body, size_t size, int &result) {
+    uint8_t chunk[kReadChunk];
+    while (body.size() < size) {
+        int n = avio_read_partial(pb, chunk, sizeof chunk);
+        if (n == 0 || n == AVERROR_EOF)
+            return true;
+        if (n < 0) {
+            result = read_result(n);
+            return false;
+        }
+        body.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// A sound response: the open connection, its head, the body bytes already read, and for
+// HLS only the playlist's URL (the demuxer reads it itself).
+struct Source {
+    AvioPtr pb;
+    HttpHead head;
+    std::string body;
+    std::string hlsUrl;
+};
+
+// Opens the sound of url. A playlist is followed to its first entry that answers, then the
+// next; nested playlists up to kMaxPlaylistDepth.
+int open_source(NetStream &stream, std::string url, int depth, Source &out) {
+    int result = open_stream(stream, url, out.pb, out.head, out.body);
+    if (result != FMOD_OK)
+        return result;
+    const std::string target = parse_stream_url(url)->target;
+    BodyKind kind = body_kind(out.head.contentType, target);
+    if (kind == BodyKind::Unsure) {
+        if (!read_body(out.pb.get(), out.body, kSniffBytes, result))
+            return result;
+        kind = looks_like_playlist(out.body) ? BodyKind::Playlist : BodyKind::Sound;
+    }
+    if (kind == BodyKind::Sound)
+        return FMOD_OK;
+    if (!read_body(out.pb.get(), out.body, kMaxPlaylistBytes + 1, result))
+        return result;
+    out.pb.reset();
+    if (out.body.size() > kMaxPlaylistBytes)
+        return FMOD_ERR_FORMAT;
+    Playlist list = parse_playlist(out.body);
+    if (list.hls) {
+        out.hlsUrl = url;
+        return FMOD_OK;
+    }
+    if (list.entries.empty() || depth >= kMaxPlaylistDepth)
+        return FMOD_ERR_FORMAT;
+    const StreamUrl base = *parse_stream_url(url);
+    if (list.entries.size() > kMaxEntries)
+        list.entries.resize(kMaxEntries);
+    for (const std::string &entry : list.entries) {
+        if (stream.aborted)
+            return FMOD_OK;
+        out = Source{};
+        result = open_source(stream, resolve_location(base, entry), depth + 1, out);
+        if (result == FMOD_OK)
+            return FMOD_OK;
+    }
+    return result;
+}
+
 class BodyPump {
 public:
     BodyPump(NetStream &stream, const HttpHead &head) : stream_(stream), icy_(head.metaint) {}
 
     // Splits received bytes into sound for the stream buffer and song changes for the tags.
     void take(const uint8_t *data, size_t size) {
+        received_ += size;
         sound_.clear();
         blocks_.clear();
         icy_.feed(data, size, sound_, blocks_);
@@ -161,32 +238,72 @@ public:
         }
     }
 
+    size_t received() const { return received_; }
+
 private:
     NetStream &stream_;
     IcySplitter icy_;
     std::string sound_;
     std::vector<std::string> blocks_;
+    size_t received_ = 0;
 };
 
 } // namespace
 
+// Plays the URL's sound into the stream buffer. Once the stream has been ready, a broken
+// or ended connection is a drop: the buffer is left open (the decoder starves on it) and the
+// same URL is tried again in the background until it answers or the back-off gives up.
 void run_network(std::shared_ptr<NetStream> stream) {
-    AvioPtr pb;
-    HttpHead head;
-    std::string body;
-    int result = open_stream(*stream, pb, head, body);
-    if (result != FMOD_OK) {
-        stream->ring.close(stream->aborted ? FMOD_OK : result);
-        return;
+    Backoff backoff;
+    bool delivered = false; // some connection put sound into the buffer
+    for (;;) {
+        Source source;
+        int result = open_source(*stream, stream->url, 0, source);
+        if (result == FMOD_OK && !stream->aborted && !source.hlsUrl.empty()) {
+            if (!delivered) {
+                stream->set_hls(source.hlsUrl);
+                stream->connected(source.head.contentType);
+                stream->ring.close(FMOD_OK);
+                return;
+            }
+            result = FMOD_ERR_FORMAT; // the station turned into another kind of stream
+        }
+        size_t received = 0;
+        if (result == FMOD_OK && !stream->aborted) {
+            if (source.head.bitrate)
+                stream->tags.set("icy-br", *source.head.bitrate);
+            if (delivered) // the decoder starts afresh on the new connection's bytes
+                stream->ring.mark_boundary();
+            stream->connected(source.head.contentType);
+            delivered = true;
+            BodyPump pump(*stream, source.head);
+            // The head's last read may have brought the first bytes of the body.
+            pump.take(reinterpret_cast<const uint8_t *>(source.body.data()), source.body.size());
+            result = pump.run(source.pb.get());
+            received = pump.received();
+        }
+        source.pb.reset();
+        if (stream->aborted) {
+            stream->ring.close(FMOD_OK);
+            return;
+        }
+        if (stream->phase() != StreamPhase::Ready) {
+            stream->ring.close(result);
+            stream->check_ready();
+            return;
+        }
+        if (received >= kFlowingBytes)
+            backoff.reset();
+        auto wait = backoff.next();
+        if (!wait) {
+            stream->ring.close(result != FMOD_OK ? result : FMOD_ERR_NET_READ);
+            return;
+        }
+        if (!stream->sleep(*wait)) {
+            stream->ring.close(FMOD_OK);
+            return;
+        }
     }
-    if (head.bitrate)
-        stream->tags.set("icy-br", *head.bitrate);
-    stream->connected();
-    BodyPump pump(*stream, head);
-    // The head's last read may have brought the first bytes of the body.
-    pump.take(reinterpret_cast<const uint8_t *>(body.data()), body.size());
-    stream->ring.close(pump.run(pb.get()));
-    stream->check_ready();
 }
 
 } // namespace hvn

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -152,6 +155,22 @@ public:
         }
         return true;
     }
+    // Sends bytes at bytesPerSecond from the first byte on, no burst, the way a station
+    // sends in real time (in 20 ms steps); false when the peer left or the server stops.
+    bool send_paced(const std::string &bytes, int bytesPerSecond) {
+        const auto start = std::chrono::steady_clock::now();
+        size_t sent = 0;
+        while (sent < bytes.size() && !stopping_()) {
+            const double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const size_t due = std::min(bytes.size(), size_t(elapsed * bytesPerSecond) + 1);
+            if (due > sent && !send(bytes.substr(sent, due - sent)))
+                return false;
+            sent = std::max(sent, due);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return sent == bytes.size();
+    }
     // Keeps the connection open without sending until the server stops or the peer leaves.
     void hold() {
         while (!stopping_()) {
@@ -237,6 +256,74 @@ inline void serve_body(Connection &c, const std::string &body,
 }
 inline void serve_mp3(Connection &c, const std::string &body) {
     serve_body(c, body);
+}
+
+// Interleaved stereo float frames recorded from the test sink's monitor.
+inline std::vector<float> record_sink(double seconds) {
+    FILE *p = ::popen("parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 "
+                      "--raw --latency-msec=20 2>/dev/null",
+                      "r");
+    if (!p)
+        return {};
+    std::vector<float> frames(static_cast<size_t>(seconds * 44100) * 2);
+    size_t got = std::fread(frames.data(), sizeof(float), frames.size(), p);
+    ::pclose(p); // parec ends on its next write to the closed pipe
+    frames.resize(got);
+    return frames;
+}
+
+struct Tone {
+    double rms = 0;
+    double hz = 0;
+};
+
+// RMS over the whole recording; the frequency from the rising zero crossings, between the
+// first and the last (the monitor may start with a little silence).
+inline Tone measure(const std::vector<float> &frames, int side) {
+    Tone t;
+    size_t n = frames.size() / 2;
+    size_t rises = 0, first = 0, last = 0;
+    for (size_t i = 0; i < n; ++i) {
+        double v = frames[2 * i + side];
+        t.rms += v * v;
+        if (i > 0 && frames[2 * (i - 1) + side] < 0 && v >= 0) {
+            if (rises++ == 0)
+                first = i;
+            last = i;
+        }
+    }
+    if (n > 0)
+        t.rms = std::sqrt(t.rms / n);
+    if (rises > 1)
+        t.hz = (rises - 1) * 44100.0 / (last - first);
+    return t;
+}
+
+// The path of a GET request head ("" when there is none).
+inline std::string request_path(const std::string &head) {
+    const size_t start = head.find(' ');
+    if (start == std::string::npos)
+        return "";
+    return head.substr(start + 1, head.find(' ', start + 1) - start - 1);
+}
+
+// Serves the files of dir by request path (404 for anything else), as a web server does.
+inline void serve_folder(Connection &c, const std::filesystem::path &dir) {
+    const std::string path = request_path(c.read_request());
+    const std::filesystem::path file = dir / std::filesystem::path(path).filename();
+    std::ifstream in(file, std::ios::binary);
+    if (path.empty() || !in) {
+        c.send("HTTP/1.0 404 Not Found\r\n\r\n");
+        return;
+    }
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string ext = file.extension().string();
+    const std::string type = ext == ".m3u8" ? "application/vnd.apple.mpegurl"
+                             : ext == ".ts" ? "video/mp2t"
+                                            : "application/octet-stream";
+    c.send("HTTP/1.0 200 OK\r\nContent-Type: " + type +
+           "\r\nContent-Length: " + std::to_string(ss.str().size()) + "\r\n\r\n" + ss.str());
 }
 
 inline std::string http_ok(const std::string &contentType, const std::string &extra = "") {

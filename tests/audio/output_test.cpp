@@ -9,46 +9,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Interleaved stereo float frames recorded from the test sink's monitor.
-std::vector<float> record_sink(double seconds) {
-    FILE *p = ::popen("parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 "
-                      "--raw --latency-msec=20 2>/dev/null",
-                      "r");
-    if (!p)
-        return {};
-    std::vector<float> frames(static_cast<size_t>(seconds * 44100) * 2);
-    size_t got = std::fread(frames.data(), sizeof(float), frames.size(), p);
-    ::pclose(p); // parec ends on its next write to the closed pipe
-    frames.resize(got);
-    return frames;
-}
-
-struct Tone {
-    double rms = 0;
-    double hz = 0;
-};
-
-// RMS over the whole recording; the frequency from the rising zero crossings, between the
-// first and the last (the monitor may start with a little silence).
-Tone measure(const std::vector<float> &frames, int side) {
-    Tone t;
-    size_t n = frames.size() / 2;
-    size_t rises = 0, first = 0, last = 0;
-    for (size_t i = 0; i < n; ++i) {
-        double v = frames[2 * i + side];
-        t.rms += v * v;
-        if (i > 0 && frames[2 * (i - 1) + side] < 0 && v >= 0) {
-            if (rises++ == 0)
-                first = i;
-            last = i;
-        }
-    }
-    if (n > 0)
-        t.rms = std::sqrt(t.rms / n);
-    if (rises > 1)
-        t.hz = (rises - 1) * 44100.0 / (last - first);
-    return t;
-}
+using test::measure;
+using test::record_sink;
+using test::Tone;
 
 class PulseOutputTest : public ::testing::Test {
 protected:
