@@ -96,7 +96,8 @@ TEST_F(FaultsTest, Fault_redirectLoop_redirectError) {
 }
 
 TEST_F(FaultsTest, Fault_oneRedirect_followedToTheStream) {
-    TestHttpServer target([](Connection &c) { test::serve_mp3(c, test::sine_mp3()); });
+    const std::string mp3 = test::sine_mp3(); // made before the clock runs
+    TestHttpServer target([&](Connection &c) { test::serve_mp3(c, mp3); });
     TestHttpServer server([&](Connection &c) {
         c.read_request();
         c.send("HTTP/1.0 302 Found\r\nLocation: " + target.url() + "\r\n\r\n");
