@@ -33,35 +33,36 @@ cpu_window() {
   python3 - "$PID" "$1" <<'PY'
 import os, sys, time
 pid, secs = sys.argv[1], float(sys.argv[2])
-hz = os.sysconf("SC_CLK_TCK")
-def sample():
+def sample():  # thread id -> (name, seconds on a CPU), from the scheduler's nanoseconds
     out = {}
     for tid in os.listdir(f"/proc/{pid}/task"):
         try:
-            s = open(f"/proc/{pid}/task/{tid}/stat").read()
+            name = open(f"/proc/{pid}/task/{tid}/comm").read().strip()
+            out[tid] = (name, int(open(f"/proc/{pid}/task/{tid}/schedstat").read().split()[0]) / 1e9)
         except OSError:
             continue
-        name = s[s.index("(") + 1:s.rindex(")")]
-        f = s[s.rindex(")") + 2:].split()
-        out[tid] = (name, (int(f[11]) + int(f[12])) / hz)
     return out
 a = sample(); time.sleep(secs); b = sample()
 used = {t: (b[t][0], b[t][1] - a.get(t, (None, 0))[1]) for t in b}
 total = sum(c for _, c in used.values())  # threads that ended meanwhile are not counted
 main = used.get(pid, ("main", 0))[1]
-print(f"{total:.2f} {main:.2f} {len(b)}", " ".join(f"{n}:{c:.2f}" for _, (n, c) in
-      sorted(used.items(), key=lambda x: -x[1][1])[:4] if c > 0))
+engine = [c for n, c in used.values() if n.startswith("hvn-")]
+print(f"{total:.3f} {main:.3f} {len(b)} {sum(engine):.3f} {len(engine)}",
+      " ".join(f"{n}:{c:.3f}" for _, (n, c) in
+               sorted(used.items(), key=lambda x: -x[1][1])[:4] if c > 0))
 PY
 }
 
 report_cpu() { # LABEL REFERENCE_PER_20S
-  local line total main threads rest ref
+  local line total main threads engine engineThreads rest ref
   line=$(cpu_window "$SECS")
-  read -r total main threads rest <<<"$line"
+  read -r total main threads engine engineThreads rest <<<"$line"
   ref=$(awk -v r="$2" -v s="$SECS" 'BEGIN { printf "%.3f", r * s / 20 }')
-  printf '%-28s %.2f s CPU in %s s (reference %s, ratio %.2f); main thread %.2f, other %.2f; %s threads; busiest: %s\n' \
+  printf '%-28s %.3f s CPU in %s s (reference %s, ratio %.2f); main thread %.3f, engine %.3f (%s threads), other %.3f; %s threads; busiest: %s\n' \
     "$1" "$total" "$SECS" "$ref" "$(awk -v a="$total" -v b="$ref" 'BEGIN { print a / b }')" \
-    "$main" "$(awk -v a="$total" -v b="$main" 'BEGIN { print a - b }')" "$threads" "${rest:-none}"
+    "$main" "$engine" "$engineThreads" \
+    "$(awk -v a="$total" -v b="$main" -v c="$engine" 'BEGIN { print a - b - c }')" "$threads" \
+    "${rest:-none}"
 }
 
 stop_program() {
