@@ -107,7 +107,12 @@ while True:
 n = len(xs); mx = sum(xs) / n; my = sum(ys) / n
 slope = sum((x - mx) * (y - my) for x, y in zip(xs, ys)) / sum((x - mx) ** 2 for x in xs)
 ref = 1024 / 30  # within 1 MB over 30 minutes
+# Steady growth, with sudden steps counted apart: the steps seen so far came at the same
+# moment in every running player, when other clients of the sound server started.
+steps = [b - a for a, b in zip(ys, ys[1:])]
+drift = sum(d for d in steps if abs(d) <= 100)
 print(f"player, playing {secs} s:       RSS {ys[0]} -> {ys[-1]} kB, slope {slope:.1f} kB/min "
-      f"({slope * 30 / 1024:.2f} MB per 30 min; reference {ref:.1f} kB/min, ratio {slope / ref:.2f})")
+      f"({slope * 30 / 1024:.2f} MB per 30 min; reference {ref:.1f} kB/min, ratio {slope / ref:.2f}); "
+      f"steady drift {drift * 60 / secs:.1f} kB/min, steps {sum(steps) - drift} kB")
 PY
 stop_program
