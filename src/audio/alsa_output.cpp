@@ -27,6 +27,7 @@ public:
         }
         return true;
     }
+    void drain() override { snd_pcm_drain(pcm_.get()); }
 
 private:
     std::unique_ptr<snd_pcm_t, PcmClose> pcm_;

@@ -2,20 +2,30 @@
 
 namespace hvn {
 
-std::unique_ptr<AudioOutput> open_audio_output(FmodOutput kind) {
-    switch (kind) {
-    case FmodOutput::PulseAudio:
-        return open_pulse_output();
-    case FmodOutput::Alsa:
-        return open_alsa_output();
-    case FmodOutput::NoSound:
-        return open_null_output();
-    case FmodOutput::Auto:
-        break;
+std::unique_ptr<AudioOutput> open_audio_output(FmodOutput kind, FmodOutput *opened) {
+    std::unique_ptr<AudioOutput> output;
+    if (kind == FmodOutput::Auto) {
+        output = open_pulse_output();
+        kind = output ? FmodOutput::PulseAudio : FmodOutput::Alsa;
     }
-    if (auto pulse = open_pulse_output())
-        return pulse;
-    return open_alsa_output();
+    if (!output) {
+        switch (kind) {
+        case FmodOutput::PulseAudio:
+            output = open_pulse_output();
+            break;
+        case FmodOutput::Alsa:
+            output = open_alsa_output();
+            break;
+        case FmodOutput::NoSound:
+            output = open_null_output();
+            break;
+        case FmodOutput::Auto: // settled above
+            break;
+        }
+    }
+    if (output && opened)
+        *opened = kind;
+    return output;
 }
 
 } // namespace hvn

@@ -17,6 +17,8 @@ public:
     // Output thread: plays count frames, blocking until the device took them (this is what
     // paces the mixer). False when the device failed; the mixer then stops writing.
     virtual bool write(const float *frames, size_t count) = 0;
+    // Output thread: waits until what was written has been played (before a close).
+    virtual void drain() {}
     // Any thread: makes a blocked or later write return at once (used when stopping).
     virtual void interrupt() {}
 };
@@ -26,7 +28,8 @@ std::unique_ptr<AudioOutput> open_alsa_output();
 std::unique_ptr<AudioOutput> open_null_output();
 
 // The one place that picks: Auto tries PulseAudio, then ALSA's default device. nullptr when
-// the chosen output (or, for Auto, neither) opens. Blocks for the device open only.
-std::unique_ptr<AudioOutput> open_audio_output(FmodOutput kind);
+// the chosen output (or, for Auto, neither) opens; otherwise *opened (when given) says
+// which one did. Blocks for the device open only.
+std::unique_ptr<AudioOutput> open_audio_output(FmodOutput kind, FmodOutput *opened = nullptr);
 
 } // namespace hvn

@@ -166,6 +166,9 @@ int Decoder::open_input() {
         return FMOD_ERR_MEMORY;
     f->pb = io_.get();
     f->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // A live stream is never sought, yet libavformat would index every packet it reads
+    // (24 bytes a frame, up to 1 MiB a stream): keep no index at all.
+    f->max_index_size = 0;
     f->interrupt_callback = {interrupted, &stream_.aborted};
     AVDictionary *opts = nullptr;
     av_dict_set_int(&opts, "formatprobesize", kProbeBytes, 0);

@@ -102,11 +102,14 @@ int TFMODSystem::Init(int maxChannels, int flags, void *extraDriverData) {
         return FMOD_ERR_INITIALIZED;
     if (maxChannels < 1 || maxChannels > kMaxChannels)
         return FMOD_ERR_INVALID_PARAM;
-    auto output = open_audio_output(impl_->outputKind);
-    if (!output)
+    // The output must open now; it is then closed again and opened only while a channel
+    // plays, always the kind that opened here.
+    FmodOutput opened = impl_->outputKind;
+    if (!open_audio_output(impl_->outputKind, &opened))
         return FMOD_ERR_OUTPUT_INIT;
     impl_->spectrum = std::make_unique<SpectrumAnalyzer>();
-    impl_->mixer = std::make_unique<Mixer>(std::move(output), maxChannels);
+    impl_->mixer = std::make_unique<Mixer>([opened] { return open_audio_output(opened); },
+                                           maxChannels);
     return FMOD_OK;
 }
 
@@ -126,8 +129,14 @@ TFMODSoundPtr TFMODSystem::CreateStreamURL(const std::string &url, int mode, voi
     std::erase_if(impl_->streams, [](const auto &w) { return w.expired(); });
     auto stream =
         std::make_shared<NetStream>(url, static_cast<size_t>(impl_->bufferBytes), impl_->timeoutMs);
-    impl_->threads.start([stream] { run_network(stream); });
-    impl_->threads.start([stream] { run_decoder(stream); });
+    impl_->threads.start([stream] {
+        name_thread("hvn-network");
+        run_network(stream);
+    });
+    impl_->threads.start([stream] {
+        name_thread("hvn-decoder");
+        run_decoder(stream);
+    });
     impl_->streams.push_back(stream);
     auto sound = std::make_shared<TFMODSound::Impl>();
     sound->system = impl_;

@@ -69,8 +69,9 @@ public:
     static std::shared_ptr<TFMODSystem> Create(); // nullptr when creation fails
     ~TFMODSystem();
     int SetOutput(FmodOutput output); // before Init
-    // Opens the output (blocks for that only) and starts the output thread.
-    // FMOD_ERR_OUTPUT_INIT when no output opens; flags and extraDriverData are unused.
+    // Checks that the output opens (blocks for that only) and starts the output thread.
+    // The output is then open only while a channel plays. FMOD_ERR_OUTPUT_INIT when no
+    // output opens; flags and extraDriverData are unused.
     int Init(int maxChannels, int flags, void *extraDriverData);
     // Collects the threads of released streams. Never blocks.
     int Update();

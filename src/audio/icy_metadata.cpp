@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "audio/stream_tags.h"
+
 namespace hvn {
 namespace {
 
@@ -48,7 +50,8 @@ std::optional<std::string> icy_stream_title(std::string_view block) {
     size_t end = rest.find("';");
     if (end == std::string_view::npos)
         end = rest.rfind('\'');
-    return std::string(rest.substr(0, end));
+    // Decided on the whole text, so that artist and title are read alike.
+    return tag_text_utf8(std::string(rest.substr(0, end)));
 }
 
 SongTags split_stream_title(const std::string &text) {

@@ -14,8 +14,8 @@ namespace hvn {
 // lines), name compared without case; nullopt when the server sent no such header.
 std::optional<std::string> icy_header(std::string_view headers, std::string_view name);
 
-// The StreamTitle of one metadata block ("StreamTitle='...';StreamUrl='...';"), the raw
-// bytes between the quotes; nullopt when the block has none.
+// The StreamTitle of one metadata block ("StreamTitle='...';StreamUrl='...';"): the bytes
+// between the quotes as UTF-8 (see tag_text_utf8); nullopt when the block has none.
 std::optional<std::string> icy_stream_title(std::string_view block);
 
 struct SongTags {

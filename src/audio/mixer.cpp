@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "audio/fmod.h"
+#include "audio/thread_reaper.h"
 
 namespace hvn {
 
@@ -28,8 +29,8 @@ void ChannelState::record(const float *frames, size_t count) {
     }
 }
 
-Mixer::Mixer(std::unique_ptr<AudioOutput> output, int maxChannels)
-    : output_(std::move(output)), slots_(static_cast<size_t>(maxChannels)),
+Mixer::Mixer(OutputOpener openOutput, int maxChannels)
+    : openOutput_(std::move(openOutput)), slots_(static_cast<size_t>(maxChannels)),
       mixBuffer_(kPeriodFrames * kOutputChannels), channelBuffer_(kPeriodFrames * kOutputChannels),
       thread_([this] { run(); }) {}
 
@@ -40,9 +41,10 @@ Mixer::~Mixer() {
         for (auto &slot : slots_)
             if (slot)
                 slot->stopped = true;
+        if (output_)
+            output_->interrupt();
     }
     wake_.notify_all();
-    output_->interrupt();
     thread_.join();
 }
 
@@ -86,7 +88,8 @@ void Mixer::stop_stream(const NetStream *stream) {
             slot->stopped = true;
 }
 
-void Mixer::mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frames) {
+bool Mixer::mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frames) {
+    bool ended = false;
     std::fill(mixBuffer_.begin(), mixBuffer_.end(), 0.0f);
     for (auto &ch : active) {
         float *buf = channelBuffer_.data();
@@ -101,61 +104,104 @@ void Mixer::mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frame
             mixBuffer_[i] += buf[i];
         }
         ch->record(buf, frames);
-        if (got == 0 && !ch->paused && ch->stream->pcm.drained())
+        if (got == 0 && !ch->paused && ch->stream->pcm.drained()) {
             ch->stopped = true;
+            ended = true;
+        }
     }
     for (float &s : mixBuffer_)
         s = std::clamp(s, -1.0f, 1.0f);
+    return ended;
+}
+
+bool Mixer::open_output(std::unique_lock<std::mutex> &lock) {
+    // Opening talks to the sound server: the main thread must not wait on it.
+    lock.unlock();
+    auto output = openOutput_();
+    lock.lock();
+    if (!output) {
+        // The device is gone: the channels can no longer be heard.
+        for (auto &slot : slots_)
+            if (slot)
+                slot->stopped = true;
+        return false;
+    }
+    output_ = std::move(output);
+    drainOnClose_ = false;
+    return true;
+}
+
+void Mixer::close_output(std::unique_lock<std::mutex> &lock) {
+    if (!output_)
+        return;
+    auto output = std::move(output_);
+    const bool drain = drainOnClose_;
+    drainOnClose_ = false;
+    lock.unlock();
+    // A stream heard to its end keeps its last fraction of a second; a stopped one is cut.
+    if (drain)
+        output->drain();
+    output.reset();
+    lock.lock();
 }
 
 void Mixer::run() {
+    name_thread("hvn-output");
     using Clock = std::chrono::steady_clock;
     std::vector<std::shared_ptr<ChannelState>> active;
     Clock::time_point start;
     uint64_t written = 0; // frames since start
     bool running = false;
+    std::unique_lock lock(mutex_);
+    auto collect = [&] {
+        active.clear();
+        for (auto &slot : slots_)
+            if (slot && !slot->stopped)
+                active.push_back(slot);
+        return quit_ || !active.empty();
+    };
     for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            auto collect = [&] {
-                active.clear();
-                for (auto &slot : slots_)
-                    if (slot && !slot->stopped)
-                        active.push_back(slot);
-                return quit_ || !active.empty();
-            };
-            if (!collect())
-                running = false;
+        if (!collect()) {
+            // Nothing plays: no output, and no wake-up until a channel starts.
+            running = false;
+            close_output(lock);
             wake_.wait(lock, collect);
-            if (quit_)
-                return;
-            if (!running) {
-                start = Clock::now();
-                written = 0;
-                running = true;
-            }
-            // A device that takes frames faster than real time (ALSA's file or null
-            // plugins) would let the mixer run away: keep at most kMaxAhead in front.
-            auto due = start + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(double(written) / kOutputRate));
-            auto now = Clock::now();
-            if (due + kMaxBehind < now) {
-                start = now; // the device is slower than the clock: follow it
-                written = 0;
-            } else if (due > now + kMaxAhead) {
-                wake_.wait_until(lock, due - kMaxAhead, [&] { return quit_; });
-                if (quit_)
-                    return;
-            }
         }
-        mix(active, kPeriodFrames);
+        if (quit_)
+            return;
+        if (!output_) {
+            open_output(lock);
+            continue; // the channels may have changed meanwhile
+        }
+        if (!running) {
+            start = Clock::now();
+            written = 0;
+            running = true;
+        }
+        // A device that takes frames faster than real time (ALSA's file or null plugins)
+        // would let the mixer run away: keep at most kMaxAhead in front.
+        auto due = start + std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double>(double(written) / kOutputRate));
+        auto now = Clock::now();
+        if (due + kMaxBehind < now) {
+            start = now; // the device is slower than the clock: follow it
+            written = 0;
+        } else if (due > now + kMaxAhead) {
+            wake_.wait_until(lock, due - kMaxAhead, [&] { return quit_; });
+            continue;
+        }
+        lock.unlock();
+        const bool ended = mix(active, kPeriodFrames);
         written += kPeriodFrames;
-        if (!output_->write(mixBuffer_.data(), kPeriodFrames)) {
-            // The device is gone: the channels can no longer be heard.
-            std::lock_guard lock(mutex_);
+        const bool ok = output_->write(mixBuffer_.data(), kPeriodFrames);
+        lock.lock();
+        drainOnClose_ = drainOnClose_ || ended;
+        if (!ok) {
             for (auto &slot : slots_)
                 if (slot)
                     slot->stopped = true;
+            drainOnClose_ = false;
+            close_output(lock);
         }
     }
 }

@@ -1,9 +1,12 @@
 #pragma once
 // The output thread: mixes the playing channels with their volume and pause into the
 // output, and keeps for each channel the samples it last sent there (for the spectrum).
+// The output is open only while a channel plays: with nothing to play the thread sleeps
+// without a timer and the sound server has no stream of ours.
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -43,8 +46,10 @@ private:
 
 class Mixer {
 public:
-    // Starts the output thread at once; it idles while no channel plays.
-    Mixer(std::unique_ptr<AudioOutput> output, int maxChannels);
+    // Opens the output each time a channel starts playing after none did.
+    using OutputOpener = std::function<std::unique_ptr<AudioOutput>()>;
+    // Starts the output thread at once; it sleeps while no channel plays.
+    Mixer(OutputOpener openOutput, int maxChannels);
     ~Mixer(); // stops every channel and joins the thread (one output period at most)
     Mixer(const Mixer &) = delete;
     Mixer &operator=(const Mixer &) = delete;
@@ -58,11 +63,19 @@ public:
 
 private:
     void run();
-    void mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frames);
+    // Output thread, mutex_ held: opens the output when there is none (false when it would
+    // not open: the channels then stop) or closes it when nothing plays any more.
+    bool open_output(std::unique_lock<std::mutex> &lock);
+    void close_output(std::unique_lock<std::mutex> &lock);
+    // True when a channel ended by itself (its stream was heard to the end).
+    bool mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frames);
     bool slot_free(size_t i) const;
 
-    std::unique_ptr<AudioOutput> output_;
+    OutputOpener openOutput_;
     std::mutex mutex_;
+    std::unique_ptr<AudioOutput> output_; // changed by the output thread under mutex_
+    // A channel ended by itself: what the output still holds is played before it closes.
+    bool drainOnClose_ = false;
     std::condition_variable wake_;
     std::vector<std::shared_ptr<ChannelState>> slots_;
     bool quit_ = false;

@@ -19,6 +19,10 @@ public:
         return pa_simple_write(stream_.get(), frames, count * kOutputChannels * sizeof(float),
                                &error) == 0;
     }
+    void drain() override {
+        int error = 0;
+        pa_simple_drain(stream_.get(), &error);
+    }
 
 private:
     std::unique_ptr<pa_simple, PaSimpleFree> stream_;

@@ -1,8 +1,14 @@
 #include "audio/thread_reaper.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 
 namespace hvn {
+
+void name_thread(const char *name) {
+    pthread_setname_np(pthread_self(), name);
+}
 
 ThreadReaper::~ThreadReaper() {
     join_all();

@@ -10,6 +10,9 @@
 
 namespace hvn {
 
+// Names the calling thread (up to 15 bytes) so that per-thread figures show whose it is.
+void name_thread(const char *name);
+
 class ThreadReaper {
 public:
     ~ThreadReaper(); // join_all()

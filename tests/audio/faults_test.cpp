@@ -96,8 +96,8 @@ TEST_F(FaultsTest, Fault_redirectLoop_redirectError) {
 }
 
 TEST_F(FaultsTest, Fault_oneRedirect_followedToTheStream) {
-    test::sine_mp3(); // made now: made inside the handler it would outlast the timeout
-    TestHttpServer target([](Connection &c) { test::serve_mp3(c, test::sine_mp3()); });
+    const std::string mp3 = test::sine_mp3(); // made before the clock runs
+    TestHttpServer target([&](Connection &c) { test::serve_mp3(c, mp3); });
     TestHttpServer server([&](Connection &c) {
         c.read_request();
         c.send("HTTP/1.0 302 Found\r\nLocation: " + target.url() + "\r\n\r\n");
@@ -248,6 +248,50 @@ TEST_F(FaultsTest, Fault_icyBlocks_songsReplaceEachOtherAndBadBlocksAreHarmless)
     int playing = 0;
     channel->IsPlaying(playing);
     EXPECT_EQ(playing, 1);
+}
+
+// Stations send titles in Windows-1252 as often as in UTF-8: either way the tags are the
+// same UTF-8 text, for ICY blocks and for Vorbis comments alike.
+TEST_F(FaultsTest, Fault_windows1252Titles_sameUtf8AsUtf8Titles) {
+    const std::string artist8 = "Ni\xc3\xb1o \xe2\x82\xac \xe2\x80\x9cOk\xe2\x80\x9d";
+    const std::string title8 = "El A\xc3\xb1o";
+    struct Source {
+        const char *name;
+        std::string body;
+    };
+    auto icy = [](const std::string &song) {
+        return icy_stream(test::sine_mp3(), 4000, {"StreamTitle='" + song + "';"});
+    };
+    auto ogg = [](const std::string &artist, const std::string &title) {
+        return test::http_ok("application/ogg") +
+               test::make_media(test::full_scale_sine(3), "-c:a libvorbis -metadata 'artist=" +
+                                                              artist + "' -metadata 'title=" +
+                                                              title + "' -f ogg");
+    };
+    const Source sources[] = {
+        {"icy cp1252", icy("Ni\xf1o \x80 \x93Ok\x94 - El A\xf1o")},
+        {"icy utf-8", icy(artist8 + " - " + title8)},
+        {"ogg latin-1", ogg("Ni\xf1o \x80 \x93Ok\x94", "El A\xf1o")},
+        {"ogg utf-8", ogg(artist8, title8)},
+    };
+    for (const Source &source : sources) {
+        TestHttpServer server([&](Connection &c) {
+            c.read_request();
+            c.send(source.body); // then closes: a short stream is ready once all of it came
+        });
+        auto sound = open(server.url());
+        ASSERT_TRUE(test::is_ready(test::wait_state(*system_, *sound, test::is_ready, 3s)))
+            << source.name;
+        test::wait_state(
+            *system_, *sound, [&](const OpenState &) { return sound->GetTag("TITLE", 0) != nullptr; },
+            3s);
+        auto title = sound->GetTag("TITLE", 0);
+        auto artist = sound->GetTag("ARTIST", 0);
+        ASSERT_TRUE(title && artist) << source.name;
+        EXPECT_EQ(title->data, title8) << source.name;
+        EXPECT_EQ(artist->data, artist8) << source.name;
+        sound->SoundRelease();
+    }
 }
 
 } // namespace

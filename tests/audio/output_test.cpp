@@ -92,6 +92,68 @@ TEST_F(PulseOutputTest, Output_leftOnlyMount_rightChannelSilent) {
     EXPECT_LT(measure(heard, 1).rms, 1e-3);
 }
 
+// Sound streams of this process at the PulseAudio server.
+int our_server_streams() {
+    FILE *p = ::popen("pactl list sink-inputs 2>/dev/null", "r");
+    if (!p)
+        return -1;
+    const std::string mine = "application.process.id = \"" + std::to_string(::getpid()) + "\"";
+    int n = 0;
+    char line[512];
+    while (std::fgets(line, sizeof line, p))
+        n += std::string(line).find(mine) != std::string::npos;
+    ::pclose(p);
+    return n;
+}
+
+// Context switches of each of the engine's threads so far.
+std::map<std::string, long> engine_switches() {
+    std::map<std::string, long> switches;
+    for (auto &task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.rfind("hvn-", 0) != 0)
+            continue;
+        std::ifstream status(task.path() / "status");
+        long &n = switches[task.path().filename().string()];
+        for (std::string line; std::getline(status, line);)
+            if (line.find("voluntary_ctxt_switches:") != std::string::npos)
+                n += std::stol(line.substr(line.find(':') + 1));
+    }
+    return switches;
+}
+
+// With nothing playing the engine holds no stream at the sound server and none of its
+// threads wakes; sound comes back as soon as a channel plays again.
+TEST_F(PulseOutputTest, Output_nothingPlaying_noServerStreamNoWakeupsThenSoundAgain) {
+    // How often the engine's threads woke in a second (a thread that ended meanwhile did
+    // not wake; one that started did).
+    auto idle = [] {
+        auto before = engine_switches();
+        std::this_thread::sleep_for(1s);
+        long woke = 0;
+        for (auto &[thread, n] : engine_switches())
+            woke += n - before[thread];
+        return woke;
+    };
+    EXPECT_EQ(our_server_streams(), 0); // initialised, nothing ever played
+    EXPECT_EQ(idle(), 0);
+    for (int round = 0; round < 2; ++round) {
+        auto channel = play("/live.mp3");
+        ASSERT_TRUE(channel);
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(our_server_streams(), 1);
+        auto heard = record_sink(0.5);
+        EXPECT_NEAR(measure(heard, 0).rms, kToneRms, kToneRms * 0.1) << "round " << round;
+        ASSERT_EQ(sound_->SoundRelease(), FMOD_OK);
+        system_->Update();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(our_server_streams(), 0) << "round " << round;
+        EXPECT_EQ(idle(), 0) << "round " << round;
+    }
+}
+
 // ALSA's file plugin takes frames as fast as they come: the mixer must still keep to real
 // time, and what it writes is the tone.
 TEST(AlsaOutputTest, Output_alsaFileDevice_toneWrittenAtRealTimePace) {
