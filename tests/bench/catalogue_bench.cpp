@@ -1,5 +1,5 @@
 // LoadStationCatalogue over a large generated catalogue: 10,000 station files (real ZIP
-// archives) and 2,000 rating files. Goal: under 0.5 s per rebuild.
+// archives) and 2,000 rating files. Goal: under 0.25 s per rebuild.
 #include "catalogue/station_files.h"
 
 #include "core/fs.h"
@@ -69,7 +69,9 @@ int main() {
     std::sort(seconds.begin(), seconds.end());
     std::printf("LoadStationCatalogue: %d stations, %d rating files (%zu rated)\n", StationCount,
                 RatingCount, rated);
-    std::printf("  best %.3f s, median %.3f s, worst %.3f s over %d runs (goal < 0.5 s)\n",
-                seconds.front(), seconds[seconds.size() / 2], seconds.back(), Runs);
-    return seconds[seconds.size() / 2] < 0.5 ? 0 : 2;
+    const double median = seconds[seconds.size() / 2];
+    std::printf("  best %.3f s, median %.3f s, worst %.3f s over %d runs (goal < 0.25 s, "
+                "median %.2f x the goal)\n",
+                seconds.front(), median, seconds.back(), Runs, median / 0.25);
+    return median < 0.25 ? 0 : 2;
 }
