@@ -43,12 +43,15 @@ bool MakeCatalogue() {
 
 } // namespace
 
-int main() {
+// catalogue_bench [DIR]: with DIR, loads the catalogue already in DIR (for profiling)
+// instead of writing one.
+int main(int argc, char **argv) {
     const std::string old = hvn::CurrentDir();
     char pattern[] = "/tmp/hvn-catalogue-bench-XXXXXX";
-    if (!mkdtemp(pattern) || !hvn::ChangeDir(pattern))
+    const bool given = argc > 1;
+    if (given ? !hvn::ChangeDir(argv[1]) : (!mkdtemp(pattern) || !hvn::ChangeDir(pattern)))
         return 1;
-    const bool made = MakeCatalogue();
+    const bool made = given || MakeCatalogue();
     std::vector<double> seconds;
     for (int run = 0; made && run < Runs; ++run) {
         const auto start = std::chrono::steady_clock::now();
@@ -61,7 +64,8 @@ int main() {
     for (const auto &[key, record] : hvn::StationMap)
         rated += record->rating != 0 || record->fav != 0;
     hvn::ChangeDir(old);
-    hvn::DeleteDir(pattern, true);
+    if (!given)
+        hvn::DeleteDir(pattern, true);
     if (!made || stations != StationCount) {
         std::fprintf(stderr, "catalogue not built (%zu stations)\n", stations);
         return 1;
