@@ -110,7 +110,12 @@ for folder, _, names in os.walk(ROOT):
             with open(os.path.join(folder, name), "rb") as f:
                 cache["/" + os.path.relpath(os.path.join(folder, name), ROOT)] = f.read()
 reset()
-server = http.server.ThreadingHTTPServer((ADDRESS, PORT), Handler)
+class Server(http.server.ThreadingHTTPServer):
+    def handle_error(self, request, client_address):
+        pass  # a client that goes away mid-answer (a press on back, a kill) is no fault
+
+
+server = Server((ADDRESS, PORT), Handler)
 server.daemon_threads = True
 with open(PORTFILE + ".tmp", "w") as f:
     f.write(str(server.server_address[1]))
