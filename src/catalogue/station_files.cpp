@@ -46,6 +46,7 @@ unsigned char LowByte(std::string_view text) {
 void AddStationFile(const std::string &entry) {
     if (!StationZip.Open("stations/" + entry))
         return;
+    const int64_t fileTime = StationZip.FileTime();
     std::optional<std::string> raw = StationZip.ExtractFile("station_id.txt");
     StationZip.Close();
     if (!raw)
@@ -53,7 +54,8 @@ void AddStationFile(const std::string &entry) {
     std::vector<std::string> lines = Split(DecodeText(*raw), "\r\n");
     if (lines.size() < 3)
         return;
-    trecord::Add(lines[0], entry, LowByte(lines[2]), 0, 0);
+    if (auto record = trecord::Add(lines[0], entry, LowByte(lines[2]), 0, 0))
+        record->fileTime = fileTime;
 }
 
 // Applies one "db/" entry to its station, or deletes it when the station is gone.

@@ -17,6 +17,9 @@ public:
     unsigned char genre = 0;
     unsigned char rating = 0; // 0..5 as written; a rating file's value is kept unchecked
     unsigned char fav = 0;
+    // Modification time of the station file when the catalogue was loaded (seconds);
+    // -1 for a record added otherwise, whose file is then asked.
+    long long fileTime = -1;
 
     // Inserts a record under Upper(filename) and returns it; nullptr (nothing changed)
     // when filename is empty or the key is already taken.

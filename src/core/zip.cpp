@@ -4,6 +4,7 @@
 #include "core/temp_files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
@@ -106,6 +107,38 @@ bool SyncFile(const std::string &path) {
 
 } // namespace
 
+// An archive read whole, served to minizip through its I/O hooks: one read of the file
+// instead of a seek and a read for every header, which made seeks most of the cost of
+// loading a large catalogue.
+struct ZipReader::Memory {
+    std::string bytes;
+    uint64_t pos = 0;
+
+    static voidpf Open(voidpf opaque, const void *, int) { return opaque; }
+    static uLong Read(voidpf, voidpf stream, void *buf, uLong size) {
+        auto *m = static_cast<Memory *>(stream);
+        const uint64_t left = m->pos < m->bytes.size() ? m->bytes.size() - m->pos : 0;
+        const uLong n = uLong(std::min<uint64_t>(size, left));
+        std::memcpy(buf, m->bytes.data() + m->pos, n);
+        m->pos += n;
+        return n;
+    }
+    static uLong Write(voidpf, voidpf, const void *, uLong) { return 0; }
+    static ZPOS64_T Tell(voidpf, voidpf stream) { return static_cast<Memory *>(stream)->pos; }
+    static long Seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+        auto *m = static_cast<Memory *>(stream);
+        const uint64_t base = origin == ZLIB_FILEFUNC_SEEK_CUR   ? m->pos
+                              : origin == ZLIB_FILEFUNC_SEEK_END ? m->bytes.size()
+                                                                 : 0;
+        if (offset > m->bytes.size() - std::min<uint64_t>(base, m->bytes.size()))
+            return -1;
+        m->pos = base + offset;
+        return 0;
+    }
+    static int Close(voidpf, voidpf) { return 0; }
+    static int Error(voidpf, voidpf) { return 0; }
+};
+
 ZipReader::ZipReader() = default;
 
 ZipReader::~ZipReader() {
@@ -114,7 +147,29 @@ ZipReader::~ZipReader() {
 
 bool ZipReader::Open(const std::string &path) {
     Close();
-    zip_ = unzOpen64(path.c_str());
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    fileTime_ = int64_t(st.st_mtime);
+    if (st.st_size > kMaxInMemory) {
+        zip_ = unzOpen64(path.c_str());
+        return zip_ != nullptr;
+    }
+    // One read asking for a byte more than the size: a shorter answer is the whole file,
+    // without a second read to find its end.
+    auto memory = std::make_unique<Memory>();
+    const size_t size = size_t(st.st_size);
+    memory->bytes.resize(size + 1);
+    const ssize_t n = ::read(fd.get(), memory->bytes.data(), size + 1);
+    memory->bytes.resize(n > 0 ? size_t(n) : 0);
+    if ((n < 0 || size_t(n) > size) && !ReadAll(fd.get(), memory->bytes))
+        return false;
+    zlib_filefunc64_def io{&Memory::Open,  &Memory::Read,  &Memory::Write, &Memory::Tell,
+                           &Memory::Seek,  &Memory::Close, &Memory::Error, memory.get()};
+    zip_ = unzOpen2_64(path.c_str(), &io);
+    if (zip_)
+        memory_ = std::move(memory);
     return zip_ != nullptr;
 }
 
@@ -123,6 +178,7 @@ void ZipReader::Close() {
         unzClose(Handle(zip_));
         zip_ = nullptr;
     }
+    memory_.reset();
 }
 
 bool ZipReader::IsOpen() const {

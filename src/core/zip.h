@@ -2,6 +2,7 @@
 // ZIP archives over minizip. One reader may be reused for archive after archive.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,8 +22,11 @@ public:
     ZipReader(const ZipReader &) = delete;
     ZipReader &operator=(const ZipReader &) = delete;
 
-    // Closes any open archive first; false when the file is missing or not a ZIP.
+    // Closes any open archive first; false when the file is missing or not a ZIP. An
+    // archive of up to kMaxInMemory bytes is read whole at once and parsed in memory.
     bool Open(const std::string &path);
+    // The modification time (seconds) of the file the open archive was read from.
+    int64_t FileTime() const { return fileTime_; }
     void Close();
     bool IsOpen() const;
     // A member's bytes; caseSensitive false looks the name up ignoring ASCII case.
@@ -34,8 +38,13 @@ public:
     int Count();
     std::vector<std::string> Names();
 
+    static constexpr int64_t kMaxInMemory = 1 << 20;
+
 private:
+    struct Memory;
     void *zip_ = nullptr;
+    std::unique_ptr<Memory> memory_; // the bytes of an archive read whole
+    int64_t fileTime_ = 0;
 };
 
 struct ZipMember {

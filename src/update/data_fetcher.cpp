@@ -8,6 +8,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace hvn {
 
@@ -105,31 +106,57 @@ int TDataFetcher::startFetch(TCurlStream &slot) {
     return 0;
 }
 
-void TDataFetcher::Wait() {
+void TDataFetcher::Wait(Clock::time_point deadline) {
     long proposed = -1;
     curl_multi_timeout(multi.get(), &proposed);
-    const int timeoutMs = (proposed >= 0 && proposed < 2000) ? static_cast<int>(proposed) : 1000;
+    long timeoutMs = (proposed >= 0 && proposed < 2000) ? proposed : 1000;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    timeoutMs = std::clamp<long>(left, 0, timeoutMs);
     // curl_multi_wait is select over curl_multi_fdset's sockets without fd_set's limit on
     // descriptor numbers.
     int ready = 0;
-    curl_multi_wait(multi.get(), nullptr, 0, timeoutMs, &ready);
+    curl_multi_wait(multi.get(), nullptr, 0, static_cast<int>(timeoutMs), &ready);
+}
+
+int TDataFetcher::Perform(int &running) {
+    CURLMcode rc;
+    do {
+        rc = curl_multi_perform(multi.get(), &running);
+    } while (rc == CURLM_CALL_MULTI_PERFORM);
+    return rc;
 }
 
 int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
     finished = 1;
     if (!multi)
         return 0;
+    // Transfers of small files end faster than the loop's ticks come: one step goes on
+    // performing while they do, up to kStepBudget, so the downloads keep the network's
+    // pace and the update page still answers between steps.
+    const Clock::time_point deadline = Clock::now() + kStepBudget;
     int running = 0;
-    CURLMcode rc = curl_multi_perform(multi.get(), &running);
-    if (running > 0 && rc == CURLM_OK) {
-        Wait();
-        do {
-            rc = curl_multi_perform(multi.get(), &running);
-        } while (rc == CURLM_CALL_MULTI_PERFORM);
+    bool started = false;
+    int rc = Perform(running);
+    for (;;) {
+        if (running > 0 && rc == CURLM_OK) {
+            Wait(deadline);
+            rc = Perform(running);
+        }
+        const bool startedNow = EndTransfers(newNode, updatedNode);
+        started = started || startedNow;
+        if (startedNow)
+            rc = Perform(running); // sends the new requests at once
+        if (running == 0 || rc != CURLM_OK || Clock::now() >= deadline)
+            break;
     }
-    if (running > 0)
+    if (running > 0 || started)
         finished = 0;
-    int result = running;
+    return started ? 1 : running;
+}
+
+bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode) {
+    bool started = false;
     int queued = 0;
     while (CURLMsg *msg = curl_multi_info_read(multi.get(), &queued)) {
         auto it = curlMap.find(msg->easy_handle);
@@ -141,12 +168,11 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
         if (slot.file)
             AddNode(*slot.file, newNode, updatedNode);
         if (remaining > 0) {
-            result = 1;
+            started = true;
             startFetch(slot);
-            finished = 0;
         }
     }
-    return result;
+    return started;
 }
 
 void TDataFetcher::CompleteTransfer(TCurlStream &slot, int curlResult) {

@@ -5,6 +5,7 @@
 #include "events/timer.h"
 #include "gui/gui.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -61,16 +62,21 @@ inline constexpr int64_t kMaxStationFileBytes = 16 * 1024 * 1024;
 class TDataFetcher {
 public:
     static constexpr int maxConnections = 4;
+    // How long one step may go on performing while transfers end; the update page is
+    // not redrawn and answers no press during a step.
+    static constexpr std::chrono::milliseconds kStepBudget{40};
 
     virtual ~TDataFetcher();
 
     // Takes the files (null entries skipped), starts the first min(4, count) transfers in
     // list order and the fetcher's 10 Hz timer. Call once. Returns 0.
     virtual int Load(const std::vector<TStationFilePtr> &files);
-    // One pump step: waits for network activity up to libcurl's proposed time-out when it
-    // is under 2 s, else 1 s; adds a child node under newNode or updatedNode for every
-    // transfer that ended (whatever its result) and starts the next file on that slot.
-    // Returns the running transfers after the last perform, or 1 when a file was started.
+    // One pump step: performs and waits for network activity (libcurl's proposed time-out
+    // when under 2 s, else 1 s, but never past kStepBudget from the step's start); adds a
+    // child node under newNode or updatedNode for every transfer that ended (whatever its
+    // result) and starts the next file on that slot; goes on so while transfers run and
+    // the budget lasts. Returns the running transfers after the last perform, or 1 when
+    // a file was started.
     virtual int process(Gadget *newNode, Gadget *updatedNode);
     // Puts the next waiting file on the slot and adds its transfer; nothing when none wait.
     virtual int startFetch(TCurlStream &stream);
@@ -89,7 +95,13 @@ private:
     // Ends a finished transfer: closes the stream and, on success, moves the body in place.
     void CompleteTransfer(TCurlStream &slot, int curlResult);
     void AddNode(const TStationFile &file, Gadget *newNode, Gadget *updatedNode);
-    void Wait();
+    using Clock = std::chrono::steady_clock;
+    void Wait(Clock::time_point deadline);
+    // curl_multi_perform until it stops asking to be called again; returns its last code.
+    int Perform(int &running);
+    // Ends every transfer libcurl reports done and starts the next file on its slot;
+    // true when a file was started.
+    bool EndTransfers(Gadget *newNode, Gadget *updatedNode);
 
     std::map<void *, TCurlStreamPtr> curlMap;
     std::deque<TStationFilePtr> fileList;

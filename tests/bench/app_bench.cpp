@@ -18,6 +18,7 @@
 #include <X11/Xutil.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -43,14 +45,21 @@ double Ms(Clock::duration d) {
 void WriteCatalogue() {
     hvn::CreateDir("stations");
     hvn::CreateDir("db");
+    const time_t now = ::time(nullptr);
     for (int i = 0; i < kStations; ++i) {
         const std::string file = "station" + std::to_string(i) + ".hvn";
         const std::string text = "Station " + std::to_string(i) + "\r\nhttp://example.invalid\r\n" +
                                  std::to_string(i % 25) + "\r\n1\r\nhttp://127.0.0.1:9/none";
         hvn::WriteZip("stations/" + file, {hvn::ZipMember{"station_id.txt", text, 0}});
-        if (i % 6 != 0 || i % 3 == 0)
-            hvn::SaveStationDb(hvn::RatingFilePath(file), static_cast<unsigned char>(i % 6),
-                               static_cast<unsigned char>(i % 3 == 0));
+        // Files of different ages, as a catalogue grown over years holds, for the newest
+        // category to sort.
+        const timeval times[2] = {{now - i * 3600L, 0}, {now - (i * 7919L % kStations) * 3600, 0}};
+        ::utimes(("stations/" + file).c_str(), times);
+        // 2,000 rating files: every fifth station rated 0 to 5, every other one of them a
+        // favourite.
+        if (i % 5 == 0)
+            hvn::SaveStationDb(hvn::RatingFilePath(file), static_cast<unsigned char>(i / 5 % 6),
+                               static_cast<unsigned char>(i / 5 % 2 == 0));
         if (i < 21)
             hvn::RecentStations.push_back(hvn::Upper(file));
     }
@@ -93,7 +102,7 @@ void BenchFills() {
         }
         std::printf("  %8d %6.2f %8.2f %14d\n", category, median[0], median[1], items);
     }
-    std::printf("  slowest category: %.2f ms (goal < 50 ms)\n", worst);
+    std::printf("  slowest category: %.2f ms (goal < 20 ms, %.2f x the goal)\n", worst, worst / 20);
 }
 
 // The top-level window named " Halvane" once it is mapped; 0 on time-out.
@@ -170,8 +179,9 @@ void BenchStartup() {
         ::usleep(2000);
     const auto drawn = Clock::now();
     std::printf(
-        "start-up with %d stations: window mapped after %.0f ms, list shown after %.0f ms\n",
-        kStations, Ms(mapped - start), Ms(drawn - start));
+        "start-up with %d stations: window mapped after %.0f ms, list shown after %.0f ms "
+        "(goal < 400 ms, %.2f x the goal)\n",
+        kStations, Ms(mapped - start), Ms(drawn - start), Ms(drawn - start) / 400);
     if (window)
         CloseWindow(display, window);
     int status = 0;

@@ -1,5 +1,5 @@
 // LoadStationCatalogue over a large generated catalogue: 10,000 station files (real ZIP
-// archives) and 2,000 rating files. Goal: under 0.5 s per rebuild.
+// archives) and 2,000 rating files. Goal: under 0.25 s per rebuild.
 #include "catalogue/station_files.h"
 
 #include "core/fs.h"
@@ -43,12 +43,15 @@ bool MakeCatalogue() {
 
 } // namespace
 
-int main() {
+// catalogue_bench [DIR]: with DIR, loads the catalogue already in DIR (for profiling)
+// instead of writing one.
+int main(int argc, char **argv) {
     const std::string old = hvn::CurrentDir();
     char pattern[] = "/tmp/hvn-catalogue-bench-XXXXXX";
-    if (!mkdtemp(pattern) || !hvn::ChangeDir(pattern))
+    const bool given = argc > 1;
+    if (given ? !hvn::ChangeDir(argv[1]) : (!mkdtemp(pattern) || !hvn::ChangeDir(pattern)))
         return 1;
-    const bool made = MakeCatalogue();
+    const bool made = given || MakeCatalogue();
     std::vector<double> seconds;
     for (int run = 0; made && run < Runs; ++run) {
         const auto start = std::chrono::steady_clock::now();
@@ -61,7 +64,8 @@ int main() {
     for (const auto &[key, record] : hvn::StationMap)
         rated += record->rating != 0 || record->fav != 0;
     hvn::ChangeDir(old);
-    hvn::DeleteDir(pattern, true);
+    if (!given)
+        hvn::DeleteDir(pattern, true);
     if (!made || stations != StationCount) {
         std::fprintf(stderr, "catalogue not built (%zu stations)\n", stations);
         return 1;
@@ -69,7 +73,9 @@ int main() {
     std::sort(seconds.begin(), seconds.end());
     std::printf("LoadStationCatalogue: %d stations, %d rating files (%zu rated)\n", StationCount,
                 RatingCount, rated);
-    std::printf("  best %.3f s, median %.3f s, worst %.3f s over %d runs (goal < 0.5 s)\n",
-                seconds.front(), seconds[seconds.size() / 2], seconds.back(), Runs);
-    return seconds[seconds.size() / 2] < 0.5 ? 0 : 2;
+    const double median = seconds[seconds.size() / 2];
+    std::printf("  best %.3f s, median %.3f s, worst %.3f s over %d runs (goal < 0.25 s, "
+                "median %.2f x the goal)\n",
+                seconds.front(), median, seconds.back(), Runs, median / 0.25);
+    return median < 0.25 ? 0 : 2;
 }

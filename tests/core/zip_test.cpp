@@ -148,14 +148,25 @@ TEST(Zip, ExtractFile_PastItsBound_Unreadable) {
     EXPECT_EQ(zip.ExtractFile("at.txt", false, 10), std::nullopt);
 }
 
-TEST(Zip, Reader_ReusedAcrossArchives_ReadsTheCurrentOne) {
+// Small archives are read whole into memory, large ones from the file; a reader goes
+// from one kind to the other.
+TEST(Zip, Reader_ReusedAcrossSmallAndLargeArchives_ReadsTheCurrentOne) {
     TempDir dir;
+    std::string noise(size_t(ZipReader::kMaxInMemory) + 4096, '\0');
+    uint32_t seed = 12345;
+    for (char &c : noise)
+        c = char((seed = seed * 1103515245u + 12345u) >> 24);
     ASSERT_TRUE(WriteZip(dir / "a.zip", {{"x", "from a", 0}}));
     ASSERT_TRUE(WriteZip(dir / "b.zip", {{"x", "from b", 0}, {"y", "", 0}}));
+    ASSERT_TRUE(WriteZip(dir / "big.zip", {{"logo", noise, 0}, {"x", "from big", 0}}));
+    ASSERT_GT(FileSize(dir / "big.zip"), ZipReader::kMaxInMemory);
     ZipReader zip;
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(zip.Open(dir / "a.zip"));
         EXPECT_EQ(zip.ExtractFile("x"), "from a");
+        ASSERT_TRUE(zip.Open(dir / "big.zip"));
+        EXPECT_EQ(zip.ExtractFile("x"), "from big");
+        EXPECT_EQ(zip.ExtractFile("logo", false, kZipImageLimit), noise);
         ASSERT_TRUE(zip.Open(dir / "b.zip"));
         EXPECT_EQ(zip.ExtractFile("X"), "from b");
         EXPECT_EQ(zip.Count(), 2);

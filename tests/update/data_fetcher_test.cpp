@@ -45,12 +45,15 @@ protected:
     Gadget *updatedNode_ = nullptr;
 };
 
-TEST_F(DataFetcherTest, TDataFetcher_tenFiles_fourAtOnceEachEndReplaced) {
+// Answers that take a while make the transfers overlap at the server: never more than four.
+TEST_F(DataFetcherTest, TDataFetcher_tenFiles_atMostFourAtServerEachEndReplaced) {
     std::vector<TStationFilePtr> files;
     std::set<std::string> all;
     for (int i = 1; i <= 10; ++i) {
         const std::string name = "s" + std::to_string(i) + ".hvn";
-        ServeStation(name, "body of " + name);
+        auto answer = test::HttpResponse::Ok("body of " + name);
+        answer.delayMs = 30;
+        server_.Serve("/hvn/stations/" + name, answer);
         files.push_back(File(name, "1." + std::to_string(100 + i), i % 2));
         all.insert("/hvn/stations/" + name);
         if (i % 2) {
@@ -65,6 +68,7 @@ TEST_F(DataFetcherTest, TDataFetcher_tenFiles_fourAtOnceEachEndReplaced) {
     RunToEnd(fetcher, &remaining);
     fetcher.Free();
 
+    EXPECT_LE(server_.MaxInFlight(), TDataFetcher::maxConnections);
     EXPECT_TRUE(std::is_sorted(remaining.rbegin(), remaining.rend()));
     EXPECT_EQ(remaining.back(), 0);
     const auto paths = server_.Paths();

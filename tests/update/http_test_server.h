@@ -9,7 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -27,6 +29,7 @@ struct HttpResponse {
     bool stall = false;       // read the request, then send nothing until Stop()
     size_t cutAfter = 0;      // > 0: announce the whole body, send this many bytes, close
     bool noHeaderEnd = false; // send a status line only, then close
+    int delayMs = 0;          // wait this long before answering
 
     static HttpResponse Ok(std::string body) { return With(200, std::move(body)); }
     static HttpResponse With(int status, std::string body, std::string location = "") {
@@ -117,6 +120,14 @@ public:
         return paths;
     }
 
+    // The most requests read and not yet answered at one time: the transfers the client
+    // held open at once. A request stops counting before its answer is sent, so a client
+    // that starts the next transfer once an answer arrived is never counted twice.
+    int MaxInFlight() {
+        std::lock_guard lock(mutex_);
+        return maxInFlight_;
+    }
+
     int port() const { return port_; }
     const std::string &address() const { return address_; }
 
@@ -172,6 +183,13 @@ private:
             const auto it = table_.find(line.substr(a + 1, b - a - 1));
             if (it != table_.end())
                 response = it->second;
+            maxInFlight_ = std::max(maxInFlight_, ++inFlight_);
+        }
+        if (response.delayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(response.delayMs));
+        {
+            std::lock_guard lock(mutex_);
+            --inFlight_;
         }
         Respond(fd, response);
         ::close(fd);
@@ -203,6 +221,8 @@ private:
     std::mutex mutex_;
     std::map<std::string, HttpResponse> table_;
     std::vector<std::string> requests_;
+    int inFlight_ = 0;
+    int maxInFlight_ = 0;
 };
 
 // A loopback address of its own (127.x.y.z) so that port 80 is free for this process.

@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Static files on 127.0.0.1 for the update test and benchmark, HTTP/1.1 with keep-alive,
+counting the station-file transfers it holds open at once.
+Usage: update_server.py ROOT PORTFILE [LIFETIME_S [ADDRESS [PORT [DELAY_MS]]]]
+(default 127.0.0.1 on a free port; the program fetches the list archive from port 80 only).
+With DELAY_MS each station file is answered that much later, so that the transfers a
+client holds open overlap at the server and are all counted.
+
+GET /_stats answers JSON: the station files answered, the most requests read and not yet
+answered at one time, the most connections open at once, the time (time.time()) the first
+station request arrived and the last one was answered, and the time the last connection that fetched a station file
+ended. GET /_reset clears them.
+The server stops by itself after LIFETIME_S seconds (default 600)."""
+import http.server
+import json
+import os
+import sys
+import threading
+import time
+
+ROOT, PORTFILE = sys.argv[1], sys.argv[2]
+LIFETIME = float(sys.argv[3]) if len(sys.argv) > 3 else 600.0
+ADDRESS = sys.argv[4] if len(sys.argv) > 4 else "127.0.0.1"
+PORT = int(sys.argv[5]) if len(sys.argv) > 5 else 0
+DELAY = float(sys.argv[6]) / 1000 if len(sys.argv) > 6 else 0.0
+lock = threading.Lock()
+stats = {}
+cache = {}
+
+
+def reset():
+    with lock:
+        stats.update(served=0, in_flight=0, max_in_flight=0, first=0.0, last=0.0,
+                     last_close=0.0, connections=0, open=0, max_open=0)
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True
+
+    def log_message(self, *args):
+        pass
+
+    def setup(self):
+        super().setup()
+        with lock:
+            stats["connections"] += 1
+            stats["open"] += 1
+            stats["max_open"] = max(stats["max_open"], stats["open"])
+
+    def finish(self):
+        try:
+            super().finish()
+        finally:
+            with lock:
+                stats["open"] -= 1
+                if getattr(self, "fetched", False):
+                    stats["last_close"] = time.time()
+
+    def answer(self, status, body, kind="application/octet-stream"):
+        # Head and body in one write with Nagle off: split writes would wait for the
+        # client's delayed acknowledgement on every answer.
+        head = (f"HTTP/1.1 {status} X\r\nContent-Type: {kind}\r\n"
+                f"Content-Length: {len(body)}\r\n\r\n").encode()
+        self.wfile.write(head + body)
+
+    def do_GET(self):
+        path = self.path.split("?")[0]
+        if path == "/_stats":
+            with lock:
+                body = json.dumps(stats).encode()
+            return self.answer(200, body, "application/json")
+        if path == "/_reset":
+            reset()
+            return self.answer(200, b"")
+        station = "/stations/" in path
+        if station:
+            self.fetched = True  # the end of this connection is a client's, not a query's
+            with lock:
+                stats["in_flight"] += 1
+                stats["max_in_flight"] = max(stats["max_in_flight"], stats["in_flight"])
+                if not stats["first"]:
+                    stats["first"] = time.time()
+        body = cache.get(path)
+        if body is None:
+            local = os.path.normpath(os.path.join(ROOT, path.lstrip("/")))
+            if local.startswith(ROOT + "/") and os.path.isfile(local):
+                with open(local, "rb") as f:
+                    body = f.read()
+                if station:
+                    cache[path] = body  # the list archive may be replaced between runs
+        if station and DELAY:
+            time.sleep(DELAY)
+        if station:
+            # Counted out before the answer leaves: a client that starts its next transfer
+            # once the answer arrived is never counted twice.
+            with lock:
+                stats["in_flight"] -= 1
+                stats["served"] += 1
+                stats["last"] = time.time()
+        if body is None:
+            return self.answer(404, b"not found")
+        self.answer(200, body)
+
+
+# Station files are served from memory from the first request on, whoever comes first.
+for folder, _, names in os.walk(ROOT):
+    if os.path.basename(folder) == "stations":
+        for name in names:
+            with open(os.path.join(folder, name), "rb") as f:
+                cache["/" + os.path.relpath(os.path.join(folder, name), ROOT)] = f.read()
+reset()
+class Server(http.server.ThreadingHTTPServer):
+    def handle_error(self, request, client_address):
+        pass  # a client that goes away mid-answer (a press on back, a kill) is no fault
+
+
+server = Server((ADDRESS, PORT), Handler)
+server.daemon_threads = True
+with open(PORTFILE + ".tmp", "w") as f:
+    f.write(str(server.server_address[1]))
+os.rename(PORTFILE + ".tmp", PORTFILE)
+threading.Timer(LIFETIME, server.shutdown).start()
+server.serve_forever()

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# The program's station-file downloads against curl --parallel --parallel-max 4, in one run
+# from one local server of our own (tests/e2e/update_server.py): the same 1,000 station
+# files of about 5 KB. Throughput is taken at the server, from the first station request
+# to the last answer, and so is the most transfers in flight at once. Then a press on the
+# back button during a 20,000-file update: the time from the press until the program has
+# dropped its connections (the server sees the last one close).
+# Run by tools/bench.sh (needs HALVANE_BUILD_DIR, DISPLAY and PULSE_SERVER).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+BIN=${HALVANE_BUILD_DIR:?}/src/halvane
+[ -x "$BIN" ] || BIN=$HALVANE_BUILD_DIR/halvane
+FILES=${HALVANE_BENCH_FILES:-1000}
+PRESS_FILES=$((FILES * 20))
+work=$(mktemp -d /tmp/hvn-bench-update.XXXXXX)
+server=
+prog=
+cleanup() {
+  [ -n "$prog" ] && kill "$prog" 2>/dev/null
+  [ -n "$server" ] && kill "$server" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Station files of about 5 KB (a description and an incompressible logo) and the list
+# archive naming the first N of them.
+python3 - "$work/www/hvn" "$PRESS_FILES" <<'PY'
+import io, os, sys, zipfile
+root, count = sys.argv[1], int(sys.argv[2])
+os.makedirs(root + "/stations")
+def station(i):
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w") as z:
+        z.writestr("station_id.txt", f"Bench {i}\r\nhttp://example.invalid\r\n{i % 25}\r\n"
+                   "1\r\nhttp://127.0.0.1:9/none")
+        z.writestr("logo.png", os.urandom(4800))
+    return out.getvalue()
+for i in range(count):
+    with open(f"{root}/stations/s{i}.hvn", "wb") as f:
+        f.write(station(i))
+for n in sorted({count, count // 20}):
+    lines = "".join(f"s{i}.hvn={os.path.getsize(f'{root}/stations/s{i}.hvn')}\n"
+                    for i in range(n))
+    with zipfile.ZipFile(f"{root}/list{n}.zip", "w") as z:
+        z.writestr("hvn_stationlist.txt", lines)
+PY
+# Port 80 of a loopback address of its own: the program fetches the list archive from port
+# 80 only.
+address=127.$((RANDOM % 254 + 1)).$((RANDOM % 254 + 1)).$((RANDOM % 254 + 1))
+python3 "$here/../../tests/e2e/update_server.py" "$work/www" "$work/port" 900 "$address" 80 &
+server=$!
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+[ -s "$work/port" ] || { echo "update: the server did not start on $address:80"; exit 1; }
+base=http://$address
+sv() { curl -s "$base/_stats" | python3 -c "import json,sys; print(json.load(sys.stdin)['$1'])"; }
+rate() { python3 -c "print(f'{$1 / ($(sv last) - $(sv first)):.0f}')"; }
+cpu() { awk '{ printf "%.2f", ($14 + $15) / 100 }' "/proc/$1/stat"; }
+
+# curl: the same files, four at a time; once before the program and once after, so that
+# a change in the machine's load shows.
+run_curl() { # RUN
+  curl -s "$base/_reset" >/dev/null
+  rm -rf "$work/curl"
+  mkdir "$work/curl"
+  /usr/bin/time -f "%U %S" -o "$work/curl.time" curl --parallel --parallel-max 4 -s \
+    "$base/hvn/stations/s[0-$((FILES - 1))].hvn" -o "$work/curl/s#1.hvn" 2>/dev/null
+  curl_rate[$1]=$(rate "$FILES")
+  curl_max="$(sv max_in_flight) requests, $(sv max_open) connections"
+  curl_cpu[$1]=$(awk '{ printf "%.2f", $1 + $2 }' "$work/curl.time")
+}
+run_curl 0
+
+# The program at start-up with a monthly update due, an empty "stations/" and the list.
+run_program() { # LISTFILES
+  rm -rf "$work/prog"
+  mkdir -p "$work/prog/stations" "$work/prog/db"
+  cp "$BIN" "$work/prog/halvane"
+  cp "$work/www/hvn/list$1.zip" "$work/www/hvn/hvn_stationlist.zip"
+  printf '%s\r\n' "Halvane" $'Release\t\t\t  =50' $'Build\t\t\t  =060813 (Linux TEST BUILD)' \
+    $'Stationlist \t\t  =0' $'Language      \t\t  =4' $'Skin      \t\t  =' \
+    $'Buffersize     \t\t  =0' $'Volume        \t\t  =100' $'Save Station\t\t  =0' \
+    $'Last Station\t\t  =' $'Save Window Position\t  =0' $'Window PositionX\t  =0' \
+    $'Window PositionY\t  =0' $'Start Minimized  \t  =0' $'Force OpenGL Driver \t  =1' \
+    $'Show Errors\t\t  =1' $'Show Spectrum Analyser\t  =1' $'Window Height\t\t  =154' \
+    $'Update Server\t\t  ='"$base/hvn/" $'Update Homepage\t\t  =http://127.0.0.1:9/' \
+    $'Auto Update \t\t  =1' $'Last Update \t\t  =' $'Custom Window Color\t  =0' \
+    $'Background Color    \t  =192;192;192;' $'Label Color     \t  =-1;-1;-1;' \
+    >"$work/prog/hvn.ini"
+  curl -s "$base/_reset" >/dev/null
+  "$work/prog/halvane" >"$work/prog.log" 2>&1 &
+  prog=$!
+  wid=
+  for _ in $(seq 300); do
+    wid=$(xdotool search --name "^ Halvane$" 2>/dev/null | sort | head -1 || true)
+    [ -n "$wid" ] && break
+    sleep 0.1
+  done
+}
+wait_served() { # COUNT SECONDS
+  for _ in $(seq $(($2 * 20))); do
+    [ "$(sv served)" -ge "$1" ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+stop_program() {
+  kill "$prog" 2>/dev/null || true
+  wait "$prog" 2>/dev/null || true
+  prog=
+}
+
+run_program "$FILES"
+wait_served "$FILES" 300 || echo "update: the program fetched only $(sv served) files"
+sleep 0.3
+prog_cpu=$(cpu "$prog")
+prog_rate=$(rate "$FILES")
+prog_max="$(sv max_in_flight) requests, $(sv max_open) connections"
+prog_files=$(ls "$work/prog/stations" | grep -c '\.hvn$' || true)
+stop_program
+
+run_curl 1
+curl_mean=$(python3 -c "print(f'{(${curl_rate[0]} + ${curl_rate[1]}) / 2:.0f}')")
+ratio=$(python3 -c "print(f'{$prog_rate / $curl_mean:.2f}')")
+printf 'update: %d station files of %d bytes from a local server\n' "$FILES" \
+  "$(wc -c <"$work/www/hvn/stations/s0.hvn")"
+printf '  curl --parallel-max 4: %6s files/s (%s before, %s after the program), at most %s at the server, CPU %s / %s s\n' \
+  "$curl_mean" "${curl_rate[0]}" "${curl_rate[1]}" "$curl_max" "${curl_cpu[0]}" "${curl_cpu[1]}"
+printf '  halvane update:        %6s files/s, at most %s at the server, CPU %s s (whole process), %s files on disk\n' \
+  "$prog_rate" "$prog_max" "$prog_cpu" "$prog_files"
+printf '  ratio halvane / curl: %s (goal >= 0.9); at most 4 at the server\n' "$ratio"
+
+# A press on the back button while 20,000 files download.
+run_program "$PRESS_FILES"
+if wait_served 200 120; then
+  at_press=$(sv served)
+  pressed=$(python3 -c 'import time; print(time.time())')
+  xdotool mousemove --window "$wid" 261 138 click 1
+  sleep 2
+  latency=$(python3 -c "print(f'{($(sv last_close) - $pressed) * 1000:.0f}')")
+  printf '  back pressed after %s of %d files: connections dropped %s ms later (goal < 100 ms), %s files answered in all\n' \
+    "$at_press" "$PRESS_FILES" "$latency" "$(sv served)"
+else
+  echo "  press: the update did not start"
+fi
+stop_program
