@@ -71,6 +71,7 @@ public:
 
     bool checkable = false;                     // menus: ticked or unticked at least once
     bool minimized = false;                     // windows
+    bool seenUnmapped = false;                  // windows: unmapped since minimised
     Gadget *pendingFocus = nullptr;             // windows: focus asked while minimised
     bool settingShape = false;                  // windows: a resize the program asked for
     int minW = 0, minH = 0, maxW = 0, maxH = 0; // windows; 0: no limit

@@ -164,6 +164,7 @@ void SetMinWindowSize(Gadget *window, int w, int h);
 void SetMaxWindowSize(Gadget *window, int w, int h);
 void RestoreWindow(Gadget *window); // from the minimised state
 void MinimizeWindow(Gadget *window);
+// While the window is marked minimised this asks the X server whether it was restored.
 bool WindowMinimized(Gadget *window);
 int ClientWidth(Gadget *g);
 int ClientHeight(Gadget *g);

@@ -26,6 +26,7 @@ bool ContextMenuKey() {
 // The focus asked for while the window was minimised is given now.
 void Restored(Gadget *window) {
     window->view->minimized = false;
+    window->view->seenUnmapped = false;
     if (Gadget *focus = std::exchange(window->view->pendingFocus, nullptr))
         ActivateGadget(focus);
 }
@@ -82,8 +83,10 @@ public:
         }
         // The X server unmaps a shown window when it is iconified and maps it again
         // when it is restored, also when the window manager does it.
-        if (event == FL_HIDE && shown())
+        if (event == FL_HIDE && shown()) {
             gadget_->view->minimized = true;
+            gadget_->view->seenUnmapped = true;
+        }
         else if (event == FL_SHOW)
             Restored(gadget_);
         return Fl_Double_Window::handle(event);
@@ -280,6 +283,7 @@ void MinimizeWindow(Gadget *window) {
     if (!win)
         return;
     window->view->minimized = true;
+    window->view->seenUnmapped = false;
     if (!win->shown())
         return;
     const Window xid = fl_xid(win);
@@ -295,7 +299,25 @@ void MinimizeWindow(Gadget *window) {
 }
 
 bool WindowMinimized(Gadget *window) {
-    return WindowOf(window) && window->view->minimized;
+    Fl_Window *win = WindowOf(window);
+    if (!win || !window->view->minimized)
+        return false;
+    if (!win->shown())
+        return true;
+    // The map events alone can miss a restore: a window that was iconic from the start was
+    // never mapped, so FLTK sees no change when it is mapped at last. The X server knows;
+    // a window is restored once it is viewable again after it was seen unmapped.
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(fl_display, fl_xid(win), &attributes))
+        return true;
+    if (attributes.map_state != IsViewable) {
+        window->view->seenUnmapped = true;
+        return true;
+    }
+    if (!window->view->seenUnmapped)
+        return true;
+    Restored(window);
+    return false;
 }
 
 void InstallWindowEventDispatch() {
