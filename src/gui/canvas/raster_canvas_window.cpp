@@ -7,6 +7,8 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
+
 namespace hvn {
 
 namespace {
@@ -84,47 +86,63 @@ void RasterCanvasWindow::Present(const CanvasCommands &commands, int) {
     Rasterise(frame_, commands);
     CountPresent();
     if (visible_r() && shown())
-        PutOnScreen();
+        PutOnScreen(false);
     // Otherwise the map's expose puts it there (draw()).
 }
 
-void RasterCanvasWindow::PutOnScreen() {
+bool RasterCanvasWindow::MakeImage(Window xid) {
+    if (image_)
+        return true;
+    image_ = XCreateImage(fl_display, fl_visual->visual, unsigned(fl_visual->depth), ZPixmap, 0,
+                          nullptr, unsigned(frame_.width), unsigned(frame_.height), 32, 0);
+    if (!image_)
+        return false;
+    image_->byte_order = HostIsLittleEndian() ? LSBFirst : MSBFirst; // Xlib swaps for us
+    xPixels_.assign((size_t(image_->bytes_per_line) * size_t(frame_.height) + 3) / 4, 0);
+    image_->data = reinterpret_cast<char *>(xPixels_.data());
+    gc_ = XCreateGC(fl_display, xid, 0, nullptr);
+    return true;
+}
+
+void RasterCanvasWindow::PutOnScreen(bool whole) {
     const Window xid = fl_xid(this);
     if (!xid || frame_.width < 1 || frame_.height < 1)
         return;
-    Visual *visual = fl_visual->visual;
     if (!image_) {
-        image_ = XCreateImage(fl_display, visual, unsigned(fl_visual->depth), ZPixmap, 0, nullptr,
-                              unsigned(frame_.width), unsigned(frame_.height), 32, 0);
-        if (!image_)
+        if (!MakeImage(xid))
             return;
-        image_->byte_order = HostIsLittleEndian() ? LSBFirst : MSBFirst; // Xlib swaps for us
-        gc_ = XCreateGC(fl_display, xid, 0, nullptr);
+        whole = true;
     }
+    const Visual *visual = fl_visual->visual;
     const ChannelLayout red(visual->red_mask), green(visual->green_mask), blue(visual->blue_mask);
-    const size_t count = frame_.pixels.size();
-    if (image_->bits_per_pixel == 32) {
-        xPixels_.resize(size_t(image_->bytes_per_line / 4) * size_t(frame_.height));
-        image_->data = reinterpret_cast<char *>(xPixels_.data());
-        const int stride = image_->bytes_per_line / 4;
-        for (size_t i = 0; i < count; ++i) {
-            const uint32_t p = frame_.pixels[i];
-            xPixels_[(i / frame_.width) * stride + i % frame_.width] = uint32_t(
-                red.Place(p & 0xff) | green.Place((p >> 8) & 0xff) | blue.Place((p >> 16) & 0xff));
-        }
-    } else { // an unusual visual: pixel by pixel
-        xPixels_.assign((size_t(image_->bytes_per_line) * frame_.height + 3) / 4, 0);
-        image_->data = reinterpret_cast<char *>(xPixels_.data());
-        for (int y = 0; y < frame_.height; ++y)
-            for (int x = 0; x < frame_.width; ++x) {
-                const uint32_t p = frame_.pixels[size_t(y) * frame_.width + x];
-                XPutPixel(image_, x, y,
-                          red.Place(p & 0xff) | green.Place((p >> 8) & 0xff) |
-                              blue.Place((p >> 16) & 0xff));
+    const bool packed = image_->bits_per_pixel == 32;
+    const int stride = image_->bytes_per_line / 4;
+    // Only the band of rows and columns that changed since the last put goes to the
+    // server: between frames of bars most of the canvas stays the logo.
+    int x0 = frame_.width, x1 = 0, y0 = frame_.height, y1 = 0;
+    for (int y = 0; y < frame_.height; ++y) {
+        const uint32_t *src = frame_.pixels.data() + size_t(y) * frame_.width;
+        uint32_t *dst = xPixels_.data() + size_t(y) * stride;
+        for (int x = 0; x < frame_.width; ++x) {
+            const uint32_t p = src[x];
+            const unsigned long v =
+                red.Place(p & 0xff) | green.Place((p >> 8) & 0xff) | blue.Place((p >> 16) & 0xff);
+            if (packed) {
+                if (dst[x] == uint32_t(v) && !whole)
+                    continue;
+                dst[x] = uint32_t(v);
+            } else { // an unusual visual: pixel by pixel
+                XPutPixel(image_, x, y, v);
             }
+            x0 = std::min(x0, x), x1 = std::max(x1, x + 1);
+            y0 = std::min(y0, y), y1 = std::max(y1, y + 1);
+        }
     }
-    XPutImage(fl_display, xid, gc_, image_, 0, 0, 0, 0, unsigned(frame_.width),
-              unsigned(frame_.height));
+    if (whole || !packed)
+        x0 = 0, y0 = 0, x1 = frame_.width, y1 = frame_.height;
+    if (x0 < x1 && y0 < y1)
+        XPutImage(fl_display, xid, gc_, image_, x0, y0, x0, y0, unsigned(x1 - x0),
+                  unsigned(y1 - y0));
 }
 
 int RasterCanvasWindow::handle(int event) {
@@ -136,7 +154,7 @@ int RasterCanvasWindow::handle(int event) {
 void RasterCanvasWindow::draw() {
     // An expose or a map: the kept frame goes back without the program drawing again.
     FitFrame();
-    PutOnScreen();
+    PutOnScreen(true);
     Emit(gadget(), GadgetPaint, 0, 0, 0);
 }
 

@@ -26,11 +26,13 @@ protected:
 
 private:
     void FitFrame();
-    void PutOnScreen();
+    bool MakeImage(Window xid);
+    // whole: the window lost its picture; otherwise only what changed is sent.
+    void PutOnScreen(bool whole);
     void ReleaseX();
 
     RasterImage frame_;
-    std::vector<uint32_t> xPixels_; // frame_ in the visual's pixel layout
+    std::vector<uint32_t> xPixels_; // what was last put, in the visual's pixel layout
     XImage *image_ = nullptr;
     GC gc_ = nullptr;
     bool unshown_ = false; // a frame waits for the window to be mapped
