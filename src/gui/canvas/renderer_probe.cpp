@@ -72,15 +72,44 @@ std::string ReadAnswer(int fd, std::chrono::steady_clock::time_point deadline) {
     }
 }
 
+// Mesa draws in hardware only through DRI2 or DRI3, NVIDIA's GLX through its own
+// extension: a server without them (Xvfb, VNC, most remote displays) leaves GL to
+// software, and nothing needs asking.
+bool ServerMayRenderInHardware() {
+    int opcode, event, error;
+    if (!XQueryExtension(fl_display, "GLX", &opcode, &event, &error))
+        return false;
+    for (const char *name : {"DRI3", "DRI2", "NV-GLX"})
+        if (XQueryExtension(fl_display, name, &opcode, &event, &error))
+            return true;
+    return false;
+}
+
+struct Probe {
+    bool started = false;
+    pid_t pid = -1;
+    int fd = -1;
+    std::chrono::steady_clock::time_point deadline;
+};
+
+Probe &TheProbe() {
+    static Probe probe;
+    return probe;
+}
+
 } // namespace
 
-bool GlRendererIsHardware() {
-    if (!fl_display)
-        return false;
+void StartGlRendererProbe() {
+    Probe &probe = TheProbe();
+    if (probe.started || !fl_display)
+        return;
+    probe.started = true;
+    if (!ServerMayRenderInHardware())
+        return;
     const std::string name = DisplayString(fl_display);
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
-        return false;
+        return;
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
@@ -89,15 +118,28 @@ bool GlRendererIsHardware() {
         ::_exit(written == ssize_t(renderer.size()) ? 0 : 1);
     }
     ::close(fds[1]);
-    std::string renderer;
-    if (pid > 0)
-        renderer = ReadAnswer(fds[0], std::chrono::steady_clock::now() + std::chrono::seconds(3));
-    ::close(fds[0]);
-    if (pid > 0) {
-        ::kill(pid, SIGKILL); // gone already unless it hung
-        ::waitpid(pid, nullptr, 0);
+    if (pid < 0) {
+        ::close(fds[0]);
+        return;
     }
-    return !IsSoftware(renderer);
+    probe.pid = pid;
+    probe.fd = fds[0];
+    probe.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+}
+
+bool GlRendererIsHardware() {
+    StartGlRendererProbe();
+    Probe &probe = TheProbe();
+    static const bool hardware = [&probe] {
+        if (probe.pid <= 0)
+            return false;
+        const std::string renderer = ReadAnswer(probe.fd, probe.deadline);
+        ::close(probe.fd);
+        ::kill(probe.pid, SIGKILL); // gone already unless it hung
+        ::waitpid(probe.pid, nullptr, 0);
+        return !IsSoftware(renderer);
+    }();
+    return hardware;
 }
 
 } // namespace hvn
