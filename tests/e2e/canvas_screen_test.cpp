@@ -42,8 +42,10 @@ int C(uint32_t p, int i) {
     return int((p >> (8 * i)) & 0xff);
 }
 
+// 8-bit blending as GL does it: each product rounded on its own.
 int Mix(int src, int dst, int alpha) {
-    return (src * alpha + dst * (255 - alpha) + 127) / 255;
+    auto mul = [](int a, int b) { return (a * b + 128 + ((a * b + 128) >> 8)) >> 8; };
+    return std::min(255, mul(src, alpha) + mul(dst, 255 - alpha));
 }
 
 uint32_t Blend(uint32_t dst, std::array<int, 3> src, int alpha) {

@@ -431,3 +431,74 @@ INSTANTIATE_TEST_SUITE_P(Renderers, CanvasDraw,
 
 } // namespace
 } // namespace hvn
+
+namespace hvn {
+namespace {
+
+// The raster draws what GL draws: the same frames of a logo, bars and triangles, with
+// uneven lengths and depths, pixel for pixel.
+TEST(CanvasRenderers, SameFrames_SamePixelsOnBoth) {
+    HVN_REQUIRE_DISPLAY();
+    std::vector<std::vector<uint32_t>> shown;
+    const PixmapPtr logo = Pattern(274, 87);
+    for (CanvasRenderer renderer : {CanvasRenderer::Raster, CanvasRenderer::Gl}) {
+        UseCanvasRenderer(renderer);
+        canvastest::CanvasHost host({{0, 0, 274, 87}});
+        UseCanvasRenderer(CanvasRenderer::Auto);
+        ASSERT_TRUE(host.exposed());
+        ASSERT_TRUE(SetGraphics(host.canvas(0)));
+        uint32_t seed = 12345;
+        auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8 & 0xffff; };
+        std::vector<uint32_t> all;
+        for (int frame = 0; frame < 6; ++frame) {
+            SetBlend(SOLIDBLEND);
+            SetColor(255, 255, 255);
+            SetClsColor(200, 180, 160);
+            if (frame % 2)
+                Cls();
+            else
+                DrawPixmap(logo, 0, 0);
+            SetBlend(ALPHABLEND);
+            SetAlpha(0.8);
+            for (int i = 0; i < 17; ++i) {
+                const float v = float(next() % 20000) / 100.0f; // 0 .. 200, two decimals
+                const float x = frame % 2 ? 137.0f : 138.0f - v;
+                SetColor(std::min(32 * i, 255), std::min(16 * i, 255), 128 + 2 * i);
+                DrawRect(x, float(81 - 5 * i), v, 5);
+            }
+            SetAlpha(0.6);
+            for (int j = 1; j < 18; ++j) {
+                const float a = float(1 + 8 * (j - 1)), b = float(1 + 8 * j);
+                const float p = float(next() % 8500) / 100.0f, q = float(next() % 8500) / 100.0f;
+                SetColor(70, 90, 110);
+                DrawRect(a, 1 + std::min(p, q), 8, -std::min(p, q));
+                if (p <= q)
+                    DrawPoly({a, 1 + p, b, 1 + p, b, 1 + q});
+                else
+                    DrawPoly({a, 1 + q, b, 1 + q, a, 1 + p});
+            }
+            Flip(0);
+            const auto px = ReadCanvasPixels(host.canvas(0));
+            all.insert(all.end(), px.begin(), px.end());
+        }
+        shown.push_back(all);
+    }
+    ASSERT_EQ(shown[0].size(), shown[1].size());
+    int differ = 0, far = 0;
+    for (size_t i = 0; i < shown[0].size(); ++i) {
+        if (shown[0][i] != shown[1][i]) {
+            ++differ;
+            for (int c = 0; c < 24; c += 8)
+                if (std::abs(int((shown[0][i] >> c) & 0xff) - int((shown[1][i] >> c) & 0xff)) > 1)
+                    ++far;
+            if (differ <= 10)
+                ADD_FAILURE() << "pixel " << (i % (274 * 87)) % 274 << "," << (i % (274 * 87)) / 274
+                              << " frame " << i / (274 * 87) << std::hex << " raster "
+                              << shown[0][i] << " gl " << shown[1][i];
+        }
+    }
+    EXPECT_EQ(differ, 0) << far << " components differ by more than one";
+}
+
+} // namespace
+} // namespace hvn

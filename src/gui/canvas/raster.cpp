@@ -34,12 +34,15 @@ uint32_t Pack(int r, int g, int b) {
     return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16 | 0xff000000u;
 }
 
-int Mix(int src, int dst, int alpha) {
-    return (src * alpha + dst * (255 - alpha) + 127) / 255;
+// a * b / 255 rounded, as GL multiplies 8-bit values.
+int Mul(int a, int b) {
+    const int t = a * b + 128;
+    return (t + (t >> 8)) >> 8;
 }
 
-int Mul(int a, int b) {
-    return (a * b + 127) / 255;
+// Each term rounded on its own, as GL blends 8-bit colour.
+int Mix(int src, int dst, int alpha) {
+    return std::min(255, Mul(src, alpha) + Mul(dst, 255 - alpha));
 }
 
 // One source colour with its alpha onto a pixel under the blend mode.
