@@ -5,6 +5,7 @@
 #include "events/queue.h"
 #include "events/signals.h"
 #include "events/timer.h"
+#include "gui/canvas/renderer_probe.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Tooltip.H>
@@ -43,6 +44,7 @@ bool OpenDisplay() {
     if (!display)
         return false;
     fl_open_display(display);
+    StartGlRendererProbe(); // its answer is wanted when the first canvas is made
     return true;
 }
 

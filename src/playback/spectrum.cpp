@@ -144,9 +144,9 @@ void SpectrumFrame() {
         std::fputs("No radiostation canvas created!\n", stderr);
         std::exit(-1);
     }
-    // A canvas that is not on screen (another page shown) cannot be drawn on; drawing
-    // anyway would land on whichever canvas was the target before.
-    if (!SetGraphics(SpectrumCanvas)) {
+    // Off screen (another page, the window hidden) a frame would never be seen: the next
+    // one after the canvas shows again replaces it, so none is drawn, nor the spectrum read.
+    if (!CanvasOnScreen(SpectrumCanvas) || !SetGraphics(SpectrumCanvas)) {
         return;
     }
     SetColor(255, 255, 255);

@@ -1,6 +1,6 @@
 #pragma once
-// The spectrum analyser and level meters, drawn on every 30 Hz tick. Main thread only;
-// the drawers need the canvases on screen and draw nothing otherwise.
+// The spectrum analyser and level meters, drawn on every 30 Hz tick while the spectrum
+// canvas is on screen. Main thread only.
 #include <vector>
 
 namespace hvn {

@@ -225,6 +225,54 @@ TEST_F(PlaybackCanvas, SkinArchive_PicturesAndGraphColoursFollowTheArchive) {
     EXPECT_TRUE(StopButton->pixmap);
 }
 
+// Frames that nobody would see are not drawn: the station list shown instead of the
+// player, or a picture that stays the same after a stop.
+TEST_F(PlaybackCanvas, ListShownOrStopped_NoFrameDrawnUntilThePlayerShowsAgain) {
+    Play("Two URL Station");
+    ChooseStyle(1);
+    ShowSpectrumAnalyser = 1;
+    Gadget *const canvases[] = {SpectrumCanvas, LeftLevelCanvas, RightLevelCanvas};
+    auto drawn = [&] {
+        std::vector<uint64_t> n;
+        for (Gadget *c : canvases) {
+            n.push_back(CanvasFramesDrawn(c));
+        }
+        return n;
+    };
+    auto ticks = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            test::Dispatch(test::Tick(SpectrumTimer.get()));
+            test::WaitMs(35);
+        }
+    };
+    std::vector<float> left, right;
+    ASSERT_EQ(ToneFrame(left, right).size(), 274u * 87u);
+    const auto playing = drawn();
+    ChooseStyle(2);
+    ticks(2);
+    EXPECT_GT(drawn()[0], playing[0]) << "a new picture is drawn";
+
+    test::Dispatch(test::Press(PlayerBackButton));
+    ASSERT_FALSE(CanvasOnScreen(SpectrumCanvas));
+    const auto listed = drawn();
+    ticks(15);
+    EXPECT_EQ(drawn(), listed) << "frames drawn while the station list is shown";
+
+    test::Dispatch(test::Press(NowPlayingButton));
+    ASSERT_TRUE(CanvasOnScreen(SpectrumCanvas));
+    const auto back = drawn();
+    ChooseStyle(1);
+    ToneFrame(left, right);
+    EXPECT_GT(drawn()[0], back[0]) << "the player shows again: frames again";
+
+    test::Dispatch(test::Press(StopButton));
+    ticks(3); // the logo alone, once
+    const auto stopped = drawn();
+    ticks(15);
+    EXPECT_EQ(drawn(), stopped) << "the same logo drawn again after the stop";
+    ChooseStyle(0);
+}
+
 // (gadget, table, entry, prefix, suffix): text = prefix + entry + suffix.
 struct TextRow {
     Gadget **gadget;

@@ -1,9 +1,11 @@
+#include "gui/canvas/canvas_surface.h"
 #include "gui/canvas/draw2d.h"
 
 #include "pixmap_test_images.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -18,9 +20,13 @@ using testimg::G;
 using testimg::R;
 using testimg::Rgba;
 
+// The last frame of a canvas; it must be what the screen shows too.
 class Frame {
 public:
-    Frame(Gadget *canvas, int w) : px_(ReadCanvasPixels(canvas)), w_(w) {}
+    Frame(Gadget *canvas, int w) : px_(ReadCanvasPixels(canvas)), w_(w) {
+        EXPECT_EQ(ScreenPixels(dynamic_cast<Fl_Window *>(FindCanvas(canvas))), px_)
+            << "the screen differs from the frame";
+    }
     uint32_t at(int x, int y) const { return px_.at(size_t(y) * w_ + x); }
     size_t size() const { return px_.size(); }
 
@@ -47,12 +53,17 @@ void ExpectRegion(const Frame &f, int w, int h, const std::function<bool(int, in
     EXPECT_EQ(wrong, 0) << what;
 }
 
-class CanvasDraw : public ::testing::Test {
+// Every case on both renderers: GL (hardware displays) and the CPU raster (software GL).
+class CanvasDraw : public ::testing::TestWithParam<CanvasRenderer> {
 protected:
-    void SetUp() override { HVN_REQUIRE_DISPLAY(); }
+    void SetUp() override {
+        HVN_REQUIRE_DISPLAY();
+        UseCanvasRenderer(GetParam());
+    }
+    void TearDown() override { UseCanvasRenderer(CanvasRenderer::Auto); }
 };
 
-TEST_F(CanvasDraw, LevelColumn_FillsExactlyLevelRows) {
+TEST_P(CanvasDraw, LevelColumn_FillsExactlyLevelRows) {
     CanvasHost host({{0, 0, 10, 15}});
     ASSERT_TRUE(host.exposed());
     ASSERT_TRUE(SetGraphics(host.canvas(0)));
@@ -72,7 +83,7 @@ TEST_F(CanvasDraw, LevelColumn_FillsExactlyLevelRows) {
     }
 }
 
-TEST_F(CanvasDraw, Rectangles_CoverTheirSpanWhateverTheSign) {
+TEST_P(CanvasDraw, Rectangles_CoverTheirSpanWhateverTheSign) {
     CanvasHost host({{0, 0, 40, 30}});
     ASSERT_TRUE(host.exposed());
     ASSERT_TRUE(SetGraphics(host.canvas(0)));
@@ -101,7 +112,7 @@ TEST_F(CanvasDraw, Rectangles_CoverTheirSpanWhateverTheSign) {
     }
 }
 
-TEST_F(CanvasDraw, Colours_ClampedToByteRange) {
+TEST_P(CanvasDraw, Colours_ClampedToByteRange) {
     CanvasHost host({{0, 0, 8, 8}});
     ASSERT_TRUE(host.exposed());
     ASSERT_TRUE(SetGraphics(host.canvas(0)));
@@ -116,7 +127,7 @@ TEST_F(CanvasDraw, Colours_ClampedToByteRange) {
     EXPECT_EQ(f.at(6, 6), Rgba(0, 255, 12));
 }
 
-TEST_F(CanvasDraw, AlphaBlend_MixesWithTruncatedAlpha) {
+TEST_P(CanvasDraw, AlphaBlend_MixesWithTruncatedAlpha) {
     CanvasHost host({{0, 0, 16, 16}});
     ASSERT_TRUE(host.exposed());
     ASSERT_TRUE(SetGraphics(host.canvas(0)));
@@ -162,7 +173,7 @@ TEST_F(CanvasDraw, AlphaBlend_MixesWithTruncatedAlpha) {
     EXPECT_EQ(Frame(host.canvas(0), 16).at(8, 8), Rgba(1, 2, 3));
 }
 
-TEST_F(CanvasDraw, Triangle_FilledOnItsSideOfTheDiagonal) {
+TEST_P(CanvasDraw, Triangle_FilledOnItsSideOfTheDiagonal) {
     CanvasHost host({{0, 0, 20, 20}});
     ASSERT_TRUE(host.exposed());
     ASSERT_TRUE(SetGraphics(host.canvas(0)));
@@ -193,7 +204,7 @@ PixmapPtr Pattern(int w, int h) {
     return p;
 }
 
-TEST_F(CanvasDraw, Pixmap_DrawnPixelExact) {
+TEST_P(CanvasDraw, Pixmap_DrawnPixelExact) {
     CanvasHost host({{0, 0, 274, 87}});
     ASSERT_TRUE(host.exposed());
     ASSERT_TRUE(SetGraphics(host.canvas(0)));
@@ -233,7 +244,7 @@ TEST_F(CanvasDraw, Pixmap_DrawnPixelExact) {
     EXPECT_EQ(Frame(host.canvas(0), 274).at(12, 21), Rgba(200, 0, 0));
 }
 
-TEST_F(CanvasDraw, WindowHiddenAndShownAgain_PixmapStillDrawn) {
+TEST_P(CanvasDraw, WindowHiddenAndShownAgain_LastFrameShownAgain) {
     CanvasHost host({{0, 0, 6, 6}});
     ASSERT_TRUE(host.exposed());
     auto p = Pattern(6, 6);
@@ -241,20 +252,28 @@ TEST_F(CanvasDraw, WindowHiddenAndShownAgain_PixmapStillDrawn) {
     SetBlend(SOLIDBLEND);
     DrawPixmap(p, 0, 0);
     Flip(0);
-    // Hiding the window destroys the GL context and with it every texture.
+    // Hiding the window destroys a GL context and with it every texture; a frame drawn
+    // meanwhile is what the canvas shows once the window is back.
     host.window()->hide();
-    EXPECT_FALSE(SetGraphics(host.canvas(0)));
+    EXPECT_FALSE(CanvasOnScreen(host.canvas(0)));
+    auto q = Pattern(6, 6);
+    std::reverse(q->pixels.begin(), q->pixels.end());
+    ASSERT_TRUE(SetGraphics(host.canvas(0)));
+    DrawPixmap(q, 0, 0);
+    Flip(0);
     host.recorder().events.clear();
     host.window()->show();
     ASSERT_TRUE(PumpUntil([&] { return host.recorder().Saw(GadgetPaint, host.canvas(0)); }));
+    EXPECT_TRUE(CanvasOnScreen(host.canvas(0)));
+    EXPECT_EQ(ReadCanvasPixels(host.canvas(0)), q->pixels);
+    EXPECT_EQ(ScreenPixels(host.widget(0)), q->pixels) << "on the screen";
     ASSERT_TRUE(SetGraphics(host.canvas(0)));
-    SetBlend(SOLIDBLEND);
     DrawPixmap(p, 0, 0);
     Flip(0);
     EXPECT_EQ(ReadCanvasPixels(host.canvas(0)), p->pixels);
 }
 
-TEST_F(CanvasDraw, Pixmap_TintAndBlendModes) {
+TEST_P(CanvasDraw, Pixmap_TintAndBlendModes) {
     CanvasHost host({{0, 0, 4, 1}});
     ASSERT_TRUE(host.exposed());
     ASSERT_TRUE(SetGraphics(host.canvas(0)));
@@ -293,7 +312,7 @@ TEST_F(CanvasDraw, Pixmap_TintAndBlendModes) {
     }
 }
 
-TEST_F(CanvasDraw, TwoCanvases_KeepTheirOwnState) {
+TEST_P(CanvasDraw, TwoCanvases_KeepTheirOwnState) {
     CanvasHost host({{0, 0, 10, 15}, {20, 0, 10, 15}});
     ASSERT_TRUE(host.exposed());
     Gadget *left = host.canvas(0), *right = host.canvas(1);
@@ -322,18 +341,163 @@ TEST_F(CanvasDraw, TwoCanvases_KeepTheirOwnState) {
     ExpectNear(r.at(5, 10), 0, 255, 0, 0, "right rect, solid green");
 }
 
-TEST_F(CanvasDraw, NoCanvas_DrawingIsRefused) {
+TEST_P(CanvasDraw, NoCanvas_DrawingIsRefused) {
     Gadget plain;
     EXPECT_FALSE(SetGraphics(&plain));
     EXPECT_FALSE(SetGraphics(nullptr));
+    EXPECT_FALSE(CanvasOnScreen(&plain));
     EXPECT_TRUE(ReadCanvasPixels(&plain).empty());
+}
 
-    // A canvas whose window is not shown yet has no GL context to draw with.
+// A frame drawn before the window is first shown (a start picture, a hidden start) is
+// what the canvas shows when it appears.
+TEST_P(CanvasDraw, DrawnBeforeTheWindowShows_ShownOnceMapped) {
+    EventRecorder recorder;
     Fl_Window window(0, 0, 50, 50);
     Gadget g;
-    CreateCanvasWidget(&g, 0, 0, 10, 10);
+    Fl_Widget *widget = CreateCanvasWidget(&g, 0, 0, 10, 10);
     window.end();
-    EXPECT_FALSE(SetGraphics(&g));
+    EXPECT_FALSE(CanvasOnScreen(&g));
+    ASSERT_TRUE(SetGraphics(&g));
+    SetBlend(SOLIDBLEND);
+    SetClsColor(10, 200, 30);
+    Cls();
+    Flip(0);
+    window.show();
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Saw(GadgetPaint, &g); }));
+    EXPECT_TRUE(CanvasOnScreen(&g));
+    const std::vector<uint32_t> want(100, Rgba(10, 200, 30));
+    EXPECT_EQ(ReadCanvasPixels(&g), want);
+    EXPECT_EQ(ScreenPixels(widget), want);
+    window.hide();
+    Fl::wait(0);
+}
+
+// Frames that repeat the picture on screen, or in which nothing was drawn, are not drawn.
+TEST_P(CanvasDraw, RepeatedOrEmptyFrame_NotDrawnAgain) {
+    CanvasHost host({{0, 0, 20, 10}});
+    ASSERT_TRUE(host.exposed());
+    Gadget *canvas = host.canvas(0);
+    auto logo = Pattern(20, 10);
+    auto frame = [&](int barWidth) {
+        ASSERT_TRUE(SetGraphics(canvas));
+        SetBlend(SOLIDBLEND);
+        SetColor(255, 255, 255);
+        DrawPixmap(logo, 0, 0);
+        if (barWidth > 0) {
+            SetBlend(ALPHABLEND);
+            SetAlpha(0.8);
+            SetColor(0, 0, 128);
+            DrawRect(2, 2, float(barWidth), 5);
+        }
+        Flip(0);
+    };
+    frame(5);
+    const uint64_t drawn = CanvasFramesDrawn(canvas);
+    frame(5);
+    frame(5);
+    ASSERT_TRUE(SetGraphics(canvas));
+    Flip(0);
+    EXPECT_EQ(CanvasFramesDrawn(canvas), drawn) << "the same picture, or nothing drawn";
+    frame(6);
+    EXPECT_EQ(CanvasFramesDrawn(canvas), drawn + 1);
+    frame(0);
+    frame(0);
+    EXPECT_EQ(CanvasFramesDrawn(canvas), drawn + 2);
+    EXPECT_EQ(ReadCanvasPixels(canvas), logo->pixels);
+    EXPECT_EQ(ScreenPixels(host.widget(0)), logo->pixels);
+
+    // A pixmap whose pixels changed is a new picture, and so is a frame that builds on
+    // what the canvas holds.
+    std::fill(logo->pixels.begin(), logo->pixels.end(), Rgba(1, 2, 3));
+    MarkPixmapChanged(*logo);
+    frame(0);
+    EXPECT_EQ(CanvasFramesDrawn(canvas), drawn + 3);
+    ASSERT_TRUE(SetGraphics(canvas));
+    SetBlend(SOLIDBLEND);
+    SetColor(9, 9, 9);
+    DrawRect(0, 0, 1, 1);
+    Flip(0);
+    DrawRect(0, 0, 1, 1);
+    Flip(0);
+    EXPECT_EQ(CanvasFramesDrawn(canvas), drawn + 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Renderers, CanvasDraw,
+                         ::testing::Values(CanvasRenderer::Raster, CanvasRenderer::Gl),
+                         [](const ::testing::TestParamInfo<CanvasRenderer> &info) {
+                             return info.param == CanvasRenderer::Gl ? "Gl" : "Raster";
+                         });
+
+} // namespace
+} // namespace hvn
+
+namespace hvn {
+namespace {
+
+// The raster draws what GL draws: the same frames of a logo, bars and triangles, with
+// uneven lengths and depths, pixel for pixel.
+TEST(CanvasRenderers, SameFrames_SamePixelsOnBoth) {
+    HVN_REQUIRE_DISPLAY();
+    std::vector<std::vector<uint32_t>> shown;
+    const PixmapPtr logo = Pattern(274, 87);
+    for (CanvasRenderer renderer : {CanvasRenderer::Raster, CanvasRenderer::Gl}) {
+        UseCanvasRenderer(renderer);
+        canvastest::CanvasHost host({{0, 0, 274, 87}});
+        UseCanvasRenderer(CanvasRenderer::Auto);
+        ASSERT_TRUE(host.exposed());
+        ASSERT_TRUE(SetGraphics(host.canvas(0)));
+        uint32_t seed = 12345;
+        auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8 & 0xffff; };
+        std::vector<uint32_t> all;
+        for (int frame = 0; frame < 6; ++frame) {
+            SetBlend(SOLIDBLEND);
+            SetColor(255, 255, 255);
+            SetClsColor(200, 180, 160);
+            if (frame % 2)
+                Cls();
+            else
+                DrawPixmap(logo, 0, 0);
+            SetBlend(ALPHABLEND);
+            SetAlpha(0.8);
+            for (int i = 0; i < 17; ++i) {
+                const float v = float(next() % 20000) / 100.0f; // 0 .. 200, two decimals
+                const float x = frame % 2 ? 137.0f : 138.0f - v;
+                SetColor(std::min(32 * i, 255), std::min(16 * i, 255), 128 + 2 * i);
+                DrawRect(x, float(81 - 5 * i), v, 5);
+            }
+            SetAlpha(0.6);
+            for (int j = 1; j < 18; ++j) {
+                const float a = float(1 + 8 * (j - 1)), b = float(1 + 8 * j);
+                const float p = float(next() % 8500) / 100.0f, q = float(next() % 8500) / 100.0f;
+                SetColor(70, 90, 110);
+                DrawRect(a, 1 + std::min(p, q), 8, -std::min(p, q));
+                if (p <= q)
+                    DrawPoly({a, 1 + p, b, 1 + p, b, 1 + q});
+                else
+                    DrawPoly({a, 1 + q, b, 1 + q, a, 1 + p});
+            }
+            Flip(0);
+            const auto px = ReadCanvasPixels(host.canvas(0));
+            all.insert(all.end(), px.begin(), px.end());
+        }
+        shown.push_back(all);
+    }
+    ASSERT_EQ(shown[0].size(), shown[1].size());
+    int differ = 0, far = 0;
+    for (size_t i = 0; i < shown[0].size(); ++i) {
+        if (shown[0][i] != shown[1][i]) {
+            ++differ;
+            for (int c = 0; c < 24; c += 8)
+                if (std::abs(int((shown[0][i] >> c) & 0xff) - int((shown[1][i] >> c) & 0xff)) > 1)
+                    ++far;
+            if (differ <= 10)
+                ADD_FAILURE() << "pixel " << (i % (274 * 87)) % 274 << "," << (i % (274 * 87)) / 274
+                              << " frame " << i / (274 * 87) << std::hex << " raster "
+                              << shown[0][i] << " gl " << shown[1][i];
+        }
+    }
+    EXPECT_EQ(differ, 0) << far << " components differ by more than one";
 }
 
 } // namespace

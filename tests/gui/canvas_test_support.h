@@ -17,7 +17,9 @@
 #include <vector>
 
 // Last: Xlib's macros (None, Bool, Status) would break the headers above.
+#include <FL/x.H>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace hvn::canvastest {
 
@@ -40,6 +42,34 @@ inline bool DisplayAvailable() {
             GTEST_SKIP() << "no X server (DISPLAY)";                                               \
         }                                                                                          \
     } while (0)
+
+// What the X server shows in a canvas's window (not the copy the canvas keeps), RGBA as in
+// Pixmap, rows top to bottom; empty when it cannot be read.
+inline std::vector<uint32_t> ScreenPixels(Fl_Widget *canvas) {
+    Fl_Window *window = canvas->as_window();
+    if (!window || !fl_xid(window))
+        return {};
+    XSync(fl_display, False);
+    XImage *image = XGetImage(fl_display, fl_xid(window), 0, 0, unsigned(window->w()),
+                              unsigned(window->h()), AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    auto component = [](unsigned long pixel, unsigned long mask) {
+        int shift = 0;
+        while (mask && !(mask & 1))
+            mask >>= 1, ++shift;
+        return uint32_t((pixel >> shift) & mask) * 255 / uint32_t(mask ? mask : 1);
+    };
+    std::vector<uint32_t> out;
+    for (int y = 0; y < window->h(); ++y)
+        for (int x = 0; x < window->w(); ++x) {
+            const unsigned long p = XGetPixel(image, x, y);
+            out.push_back(component(p, image->red_mask) | component(p, image->green_mask) << 8 |
+                          component(p, image->blue_mask) << 16 | 0xff000000u);
+        }
+    XDestroyImage(image);
+    return out;
+}
 
 // Runs the toolkit until `done` holds; false after `seconds` without it.
 inline bool PumpUntil(const std::function<bool()> &done, double seconds = 5.0) {

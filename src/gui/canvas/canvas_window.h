@@ -6,7 +6,7 @@ namespace hvn {
 
 class Gadget;
 
-// Creates the GL canvas widget (an Fl_Gl_Window, back-buffered) for gadget `g` at
+// Creates the canvas widget (a window of its own, back-buffered) for gadget `g` at
 // x, y, w x h in the FLTK group that is current (Fl_Group::current()). The widget emits
 // MouseDown, MouseUp, MouseMove, MouseWheel, MouseEnter and MouseLeave with `g` as
 // source, and GadgetPaint whenever the toolkit asks it to redraw.

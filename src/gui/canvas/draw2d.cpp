@@ -1,71 +1,54 @@
-// 2D drawing with the fixed-function pipeline. Each canvas keeps its own colour,
-// alpha, blend mode and clear colour and applies them at every draw call, so two
-// canvases never see each other's settings. Shapes use GL's polygon rule (a pixel is
-// covered when its centre is inside), so a rectangle between integer edges covers
-// exactly the pixels between them.
+// 2D drawing calls: each records a command, with the canvas's own colour, alpha and
+// blend mode at that moment, on the current canvas; Flip hands the frame to the canvas.
 #include "gui/canvas/draw2d.h"
 
-#include "gui/canvas/canvas_gl_window.h"
-
-#include <GL/gl.h>
+#include "gui/canvas/canvas_surface.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace hvn {
 
 namespace {
 
-CanvasGlWindow *current = nullptr;
-
-// The current canvas with its context current, or nullptr.
-CanvasGlWindow *Target() {
-    if (!current || !current->EnsureTarget())
-        return nullptr;
-    return current;
-}
+CanvasSurface *current = nullptr;
+bool g_keepFrames = false;
 
 uint8_t ClampComponent(int v) {
     return uint8_t(std::clamp(v, 0, 255));
 }
 
-void ApplyBlend(const CanvasDrawState &s) {
-    switch (s.blend) {
-    case ALPHABLEND:
-        glDisable(GL_ALPHA_TEST);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        break;
-    case MASKBLEND: // pixels at least half opaque are drawn solid, the rest not at all
-        glDisable(GL_BLEND);
-        glEnable(GL_ALPHA_TEST);
-        glAlphaFunc(GL_GEQUAL, 0.5f);
-        break;
-    default: // SOLIDBLEND
-        glDisable(GL_BLEND);
-        glDisable(GL_ALPHA_TEST);
-        break;
-    }
-    glColor4ub(s.color.r, s.color.g, s.color.b, s.alpha);
+CanvasCommand Shape(CanvasCommand::Kind kind) {
+    const CanvasDrawState &s = current->state();
+    CanvasCommand c;
+    c.kind = kind;
+    c.blend = s.blend;
+    c.color = s.color;
+    c.alpha = s.blend == SOLIDBLEND ? 255 : s.alpha; // solid ignores it: same picture
+    return c;
 }
 
 } // namespace
 
-void ForgetCanvasWindow(CanvasGlWindow *window) {
-    if (current == window)
+void ForgetCanvas(CanvasSurface *canvas) {
+    if (current == canvas)
         current = nullptr;
 }
 
 bool SetGraphics(Gadget *canvas) {
-    CanvasGlWindow *window = FindCanvasWindow(canvas);
-    if (!window || !window->MakeTarget())
+    CanvasSurface *found = FindCanvas(canvas);
+    if (!found)
         return false;
-    current = window;
+    current = found;
     return true;
 }
 
 Gadget *CurrentGraphics() {
     return current ? current->gadget() : nullptr;
+}
+
+bool CanvasOnScreen(Gadget *canvas) {
+    const CanvasSurface *found = FindCanvas(canvas);
+    return found && found->OnScreen();
 }
 
 void SetColor(int r, int g, int b) {
@@ -91,74 +74,43 @@ void SetClsColor(int r, int g, int b) {
 }
 
 void Cls() {
-    CanvasGlWindow *t = Target();
-    if (!t)
+    if (!current)
         return;
-    const Rgb &c = t->state().clsColor;
-    glClearColor(float(c.r) / 255.0f, float(c.g) / 255.0f, float(c.b) / 255.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    CanvasCommand c;
+    c.kind = CanvasCommand::Kind::Clear;
+    c.color = current->state().clsColor;
+    current->Record(std::move(c));
 }
 
 void DrawRect(float x, float y, float w, float h) {
-    CanvasGlWindow *t = Target();
-    if (!t)
+    if (!current)
         return;
-    const float x0 = std::min(x, x + w), x1 = std::max(x, x + w);
-    const float y0 = std::min(y, y + h), y1 = std::max(y, y + h);
-    glDisable(GL_TEXTURE_2D);
-    ApplyBlend(t->state());
-    glBegin(GL_QUADS);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y0);
-    glVertex2f(x1, y1);
-    glVertex2f(x0, y1);
-    glEnd();
+    CanvasCommand c = Shape(CanvasCommand::Kind::Rect);
+    c.x = x, c.y = y, c.w = w, c.h = h;
+    current->Record(std::move(c));
 }
 
 void DrawPoly(const std::vector<float> &xy) {
-    CanvasGlWindow *t = Target();
-    if (!t || xy.size() < 6)
+    if (!current || xy.size() < 6)
         return;
-    glDisable(GL_TEXTURE_2D);
-    ApplyBlend(t->state());
-    glBegin(GL_POLYGON);
-    for (size_t i = 0; i + 1 < xy.size(); i += 2)
-        glVertex2f(xy[i], xy[i + 1]);
-    glEnd();
+    CanvasCommand c = Shape(CanvasCommand::Kind::Poly);
+    c.xy.assign(xy.begin(), xy.end() - long(xy.size() % 2));
+    current->Record(std::move(c));
 }
 
 void DrawPixmap(const PixmapPtr &pixmap, float x, float y) {
-    CanvasGlWindow *t = Target();
-    if (!t || !pixmap)
+    if (!current || !pixmap)
         return;
-    const GLuint texture = t->textures().Texture(pixmap, t->context());
-    if (!texture)
-        return;
-    const float x1 = x + float(pixmap->width), y1 = y + float(pixmap->height);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE); // tinted by the colour
-    ApplyBlend(t->state());
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(x, y);
-    glTexCoord2f(1, 0);
-    glVertex2f(x1, y);
-    glTexCoord2f(1, 1);
-    glVertex2f(x1, y1);
-    glTexCoord2f(0, 1);
-    glVertex2f(x, y1);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
+    CanvasCommand c = Shape(CanvasCommand::Kind::Pixmap);
+    c.x = x, c.y = y;
+    c.pixmap = pixmap;
+    c.generation = pixmap->generation;
+    current->Record(std::move(c));
 }
 
 void Flip(int sync) {
-    if (CanvasGlWindow *t = Target())
-        t->Present(sync);
-}
-
-namespace {
-bool g_keepFrames = false;
+    if (current)
+        current->Flip(sync);
 }
 
 void KeepCanvasFrames(bool keep) {
@@ -170,8 +122,13 @@ bool KeepsCanvasFrames() {
 }
 
 std::vector<uint32_t> ReadCanvasPixels(Gadget *canvas) {
-    CanvasGlWindow *window = FindCanvasWindow(canvas);
-    return window ? window->ShownPixels() : std::vector<uint32_t>{};
+    const CanvasSurface *found = FindCanvas(canvas);
+    return found ? found->ShownPixels() : std::vector<uint32_t>{};
+}
+
+uint64_t CanvasFramesDrawn(Gadget *canvas) {
+    const CanvasSurface *found = FindCanvas(canvas);
+    return found ? found->presents() : 0;
 }
 
 } // namespace hvn
