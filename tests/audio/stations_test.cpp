@@ -183,8 +183,10 @@ TEST(StationsTest, Station_sourceKilledAndBack4sLater_heardAgainOnTheSameChannel
     ASSERT_TRUE(sound);
     auto channel = system->PlaySound(-1, sound, 0, nullptr);
     ASSERT_TRUE(channel);
-    std::this_thread::sleep_for(300ms);
-    EXPECT_NEAR(test::measure(test::record_sink(0.5), 0).hz, 440, 5);
+    // Heard a while after the start, as below: the first moments may still have gaps on a
+    // loaded machine, which skew the rough frequency.
+    std::this_thread::sleep_for(800ms);
+    EXPECT_NEAR(test::measure(test::record_sink(1.0), 0).hz, 440, 5);
 
     source->kill();
     const auto killed = Clock::now();
