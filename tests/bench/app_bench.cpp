@@ -13,6 +13,7 @@
 #include "core/strings.h"
 #include "core/zip.h"
 #include "playback/current_station.h"
+#include "e2e/program_process.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -140,17 +141,6 @@ bool ListDrawn(Display *display, Window window) {
     return dark > 0 && white > 60 * 12 / 2;
 }
 
-void CloseWindow(Display *display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    XSendEvent(display, window, False, 0, &event);
-    XFlush(display);
-}
-
 void BenchStartup() {
     if (!std::getenv("PULSE_SERVER")) {
         std::printf("start-up: skipped (PULSE_SERVER is not set)\n");
@@ -183,7 +173,7 @@ void BenchStartup() {
         "(goal < 400 ms, %.2f x the goal)\n",
         kStations, Ms(mapped - start), Ms(drawn - start), Ms(drawn - start) / 400);
     if (window)
-        CloseWindow(display, window);
+        hvn::test::CloseWindow(display, window);
     int status = 0;
     ::waitpid(pid, &status, 0);
     XCloseDisplay(display);
