@@ -546,11 +546,23 @@ void DispatchEvent(const Event &event) {
         FMODSystem->Update();
 }
 
+namespace {
+
+// Timers whose ticks would change nothing sleep, so an idle player stays asleep.
+void PaceTimers() {
+    PaceSpectrumTimer();
+    if (HousekeepingTimer)
+        HousekeepingTimer->SetPaused(IsPlaying == 0); // its ticks only poll what plays
+}
+
+} // namespace
+
 void RunMainLoopPass() {
     // The record is copied: a nested loop inside a handler replaces the current event.
     const Event event = WaitEvent();
     LeaveHiddenStateWhenRestored();
     DispatchEvent(event);
+    PaceTimers();
 }
 
 void RunMainLoop() {

@@ -59,6 +59,7 @@ void CreateGlobals() {
     StationListBatch = AddListItemsBatch();
     HousekeepingTimer = Timer::Create(0.5);
     OpenWaitTimer = Timer::Create(4.0);
+    OpenWaitTimer->SetPaused(true); // it ticks only while a stream is awaited
     SpectrumTimer = Timer::Create(30.0);
     RecentStations.clear();
 }

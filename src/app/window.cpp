@@ -486,8 +486,7 @@ int SetHiddenToTray(Gadget *gadget, const std::string &tip) {
     // There is no tray icon to bring the window back: it is minimised, so the desktop's
     // task bar can restore it. Its frames would only be flipped unseen meanwhile.
     MinimizeWindow(MainWindow);
-    if (SpectrumTimer)
-        SpectrumTimer->SetPaused(true);
+    PaceSpectrumTimer();
     return 0;
 }
 
@@ -495,8 +494,7 @@ void LeaveHiddenStateWhenRestored() {
     if (HiddenToTray == 0 || !MainWindow || WindowMinimized(MainWindow))
         return;
     HiddenToTray = 0;
-    if (SpectrumTimer)
-        SpectrumTimer->SetPaused(false);
+    PaceSpectrumTimer();
     LeaveTrayStub();
     RedrawGadget(MainWindow);
     if (!GadgetVisible(PlayerPage))

@@ -195,6 +195,8 @@ void Timer::SetPaused(bool paused) {
     TimerCore &core = *impl_->core;
     {
         std::lock_guard lock(core.mutex);
+        if (core.paused == paused)
+            return; // no wake-up for the thread
         core.paused = paused;
     }
     core.wake.notify_all();

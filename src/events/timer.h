@@ -16,7 +16,7 @@ public:
     void Stop();
     // A paused timer's thread sleeps without waking the main thread; on resuming, the
     // schedule goes on from the start time and the ticks due meanwhile are skipped.
-    // Main thread.
+    // Setting the state it already has costs nothing. Main thread.
     void SetPaused(bool paused);
     double Rate() const;
     int Ticks() const; // ticks delivered to the event queue so far

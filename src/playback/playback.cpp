@@ -297,9 +297,17 @@ void HandleWaitEvent(const Event &event, WaitState &wait, AttemptState &attempt)
     }
 }
 
+// Outside the wait its ticks would be discarded, so the timer sleeps; it keeps its
+// schedule from the start time.
+void SetOpenWaitTicking(bool ticking) {
+    if (OpenWaitTimer)
+        OpenWaitTimer->SetPaused(!ticking);
+}
+
 // The nested loop: every other event, the other timers' ticks included, is discarded.
 WaitState WaitForStream(AttemptState &attempt) {
     WaitState wait;
+    SetOpenWaitTicking(true);
     while (wait.state != 0 && wait.ticks < kGiveUpTicks) {
         const Event event = WaitEvent();
         HandleWaitEvent(event, wait, attempt);
@@ -307,6 +315,7 @@ WaitState WaitForStream(AttemptState &attempt) {
             FMODSystem->Update();
         }
     }
+    SetOpenWaitTicking(false);
     return wait;
 }
 

@@ -2,6 +2,7 @@
 #include "playback/spectrum.h"
 
 #include "app/gadgets.h"
+#include "app/startup.h"
 #include "app/window.h"
 #include "config/settings.h"
 #include "gui/canvas/draw2d.h"
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace hvn {
 
@@ -139,11 +141,46 @@ void DrawSpectrumStyle() {
 
 } // namespace
 
+namespace {
+
+// What a frame's picture depends on besides the spectrum itself.
+struct FrameInputs {
+    const Pixmap *logo = nullptr;
+    uint64_t logoGeneration = 0;
+    bool onScreen = false;
+    bool hidden = false;
+    bool live = false; // a channel plays: the meters and spectrum move
+    bool operator==(const FrameInputs &) const = default;
+};
+
+std::optional<FrameInputs> lastFrame;
+
+FrameInputs CurrentFrameInputs() {
+    FrameInputs in;
+    in.logo = StationLogo.get();
+    in.logoGeneration = StationLogo ? StationLogo->generation : 0;
+    in.onScreen = SpectrumCanvas && CanvasOnScreen(SpectrumCanvas);
+    in.hidden = HiddenToTray != 0;
+    in.live = CurrentSound && CurrentChannel;
+    return in;
+}
+
+} // namespace
+
+void PaceSpectrumTimer() {
+    if (!SpectrumTimer)
+        return;
+    const FrameInputs now = CurrentFrameInputs();
+    const bool run = !now.hidden && (lastFrame != now || (now.live && now.onScreen));
+    SpectrumTimer->SetPaused(!run);
+}
+
 void SpectrumFrame() {
     if (!SpectrumCanvas) {
         std::fputs("No radiostation canvas created!\n", stderr);
         std::exit(-1);
     }
+    lastFrame = CurrentFrameInputs();
     // Off screen (another page, the window hidden) a frame would never be seen: the next
     // one after the canvas shows again replaces it, so none is drawn, nor the spectrum read.
     if (!CanvasOnScreen(SpectrumCanvas) || !SetGraphics(SpectrumCanvas)) {

@@ -13,6 +13,10 @@ extern int SpectrumColors[6];             // left r, g, b, right r, g, b (from t
 // then a flip. Without SpectrumCanvas the program ends with "No radiostation canvas
 // created!" and status 255.
 void SpectrumFrame();
+// Pauses the 30 Hz timer while its frames could not differ from the last one drawn
+// (nothing plays, or the canvas is off screen, or the window is hidden) and resumes it
+// when they could. Call after anything that may have changed what is shown.
+void PaceSpectrumTimer();
 // Both meters when ShowSpectrumAnalyser is 1; a failed spectrum read skips that meter.
 int DrawLevelMeters();
 // One meter: a column of sum / 64 * 400 pixels rising from the bottom.
