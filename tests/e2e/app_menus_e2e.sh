@@ -55,7 +55,9 @@ click 47 138 # the creator
 eventually changed_from "$ABOUT_PAGE" || fail "the creator did not open"
 sleep 0.3
 CREATOR=$(page)
-xdotool mousemove --window "$WID" 100 61 click 1 key ctrl+a type "$(printf 'x%.0s' $(seq 300))"
+# The pointer enters the creator's panel first: entering it takes the keyboard, as a
+# press on the field right after would otherwise race with.
+xdotool mousemove --window "$WID" 100 61 sleep 0.5 click 1 key ctrl+a type "$(printf 'x%.0s' $(seq 300))"
 click 231 138 # save
 expect_page "$LIST" "a save that wrote nothing left no station list"
 ls "$DIR/stations" | grep -q xxxx && fail "a station file was written"
