@@ -65,6 +65,10 @@ struct RingReader {
 int read_ring(void *opaque, uint8_t *buf, int size) {
     auto &reader = *static_cast<RingReader *>(opaque);
     NetStream &stream = reader.stream;
+    // Demuxers read on after an end (Ogg looks for the next page, MP3 for the next frame):
+    // the next connection's bytes are for the next decoder, which starts at their head.
+    if (reader.ended)
+        return AVERROR_EOF;
     // Running dry once the stream is ready is starving; new data ends it.
     const bool ready = stream.phase() == StreamPhase::Ready;
     long n = stream.ring.read(buf, static_cast<size_t>(size), ready ? &stream.starving : nullptr);
@@ -408,6 +412,12 @@ void run_decoder(std::shared_ptr<NetStream> stream) {
             // thread brings a new connection, whose bytes come next. Bad data ends it.
             if (!ended || stream->ring.closed())
                 break;
+            // Opened once the new connection's bytes are there, so that its Content-Type
+            // (which may differ) picks the demuxer.
+            if (!stream->ring.wait_data()) {
+                result = stream->ring.end_code() != FMOD_OK ? stream->ring.end_code() : result;
+                break;
+            }
             continue;
         }
         // A playlist that stopped loading: try it again in the background.
