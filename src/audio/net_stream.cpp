@@ -12,7 +12,6 @@ constexpr size_t kPcmFrames = 16384;
 // Assumed until the decoder knows the stream's rate: 128 kb/s.
 constexpr int kDefaultByteRate = 16000;
 
-constexpr std::chrono::seconds kGiveUpAfter{300};
 constexpr std::chrono::seconds kLongestWait{10};
 
 NetStream::NetStream(std::string u, size_t bufferBytes, int timeout)
@@ -107,7 +106,7 @@ std::optional<std::chrono::milliseconds> Backoff::next() {
     const auto now = std::chrono::steady_clock::now();
     if (tries_ == 0)
         since_ = now;
-    else if (now - since_ > kGiveUpAfter)
+    else if (now - since_ > reconnectGiveUpAfter.load())
         return std::nullopt;
     // At once first (a momentary cut), then 1, 2, 4, 8 s, then every 10 s.
     const int n = tries_++;

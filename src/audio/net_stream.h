@@ -75,8 +75,13 @@ private:
     std::string hlsUrl_;
 };
 
+// How long a stream that played goes on reconnecting without success before it ends in
+// the error state. Not a setting: only the engine's own tests shorten it, before they open
+// a stream.
+inline std::atomic<std::chrono::milliseconds> reconnectGiveUpAfter{std::chrono::minutes(5)};
+
 // Bounded waits between reconnections of a stream that played: 1, 2, 4, 8 s, then every
-// 10 s; given up once nothing came through for about 5 minutes.
+// 10 s; given up once nothing came through for reconnectGiveUpAfter.
 class Backoff {
 public:
     // Called when data flows again: the next failure starts over.
