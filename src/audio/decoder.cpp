@@ -60,16 +60,23 @@ struct DictFree {
 struct RingReader {
     NetStream &stream;
     bool ended = false; // the end of the data (or of a connection's data) was reached
+    size_t bytes = 0;
 };
 
 int read_ring(void *opaque, uint8_t *buf, int size) {
     auto &reader = *static_cast<RingReader *>(opaque);
     NetStream &stream = reader.stream;
+    // Demuxers read on after an end (Ogg looks for the next page, MP3 for the next frame):
+    // the next connection's bytes are for the next decoder, which starts at their head.
+    if (reader.ended)
+        return AVERROR_EOF;
     // Running dry once the stream is ready is starving; new data ends it.
     const bool ready = stream.phase() == StreamPhase::Ready;
     long n = stream.ring.read(buf, static_cast<size_t>(size), ready ? &stream.starving : nullptr);
-    if (n > 0)
+    if (n > 0) {
         stream.starving = false;
+        reader.bytes += static_cast<size_t>(n);
+    }
     if (n < 0)
         return AVERROR_EXIT;
     if (n == 0) {
@@ -112,6 +119,7 @@ public:
     int run();
     // The stream buffer's data ended, for good or until the next connection's bytes.
     bool reached_end() const { return reader_.ended; }
+    size_t bytes_read() const { return reader_.bytes; }
 
 private:
     int open_input();
@@ -393,6 +401,7 @@ void run_decoder(std::shared_ptr<NetStream> stream) {
     int result = FMOD_OK;
     while (!stream->aborted) {
         bool opened = false, ended = false;
+        size_t bytes = 0;
         {
             Decoder decoder(*stream, hlsUrl);
             result = decoder.open();
@@ -400,6 +409,7 @@ void run_decoder(std::shared_ptr<NetStream> stream) {
             if (opened)
                 result = decoder.run();
             ended = decoder.reached_end();
+            bytes = decoder.bytes_read();
         }
         if (stream->aborted || stream->phase() != StreamPhase::Ready)
             break;
@@ -408,6 +418,16 @@ void run_decoder(std::shared_ptr<NetStream> stream) {
             // thread brings a new connection, whose bytes come next. Bad data ends it.
             if (!ended || stream->ring.closed())
                 break;
+            // A connection that brought a probe's worth of bytes without sound in them: the
+            // station now sends something else. Fewer may just be a connection cut short.
+            if (!opened && bytes >= kProbeBytes)
+                break;
+            // Opened once the new connection's bytes are there, so that its Content-Type
+            // (which may differ) picks the demuxer.
+            if (!stream->ring.wait_data()) {
+                result = stream->ring.end_code() != FMOD_OK ? stream->ring.end_code() : result;
+                break;
+            }
             continue;
         }
         // A playlist that stopped loading: try it again in the background.
@@ -421,8 +441,9 @@ void run_decoder(std::shared_ptr<NetStream> stream) {
     stream->pcm.finish();
     if (!stream->aborted)
         stream->fail(result == FMOD_OK ? FMOD_ERR_FILE_EOF : result);
-    // The network thread may still be blocked on a full buffer nobody reads any more.
-    stream->ring.abort();
+    // Nobody reads any more: the network thread stops too, whether it is blocked on a full
+    // buffer, in a connection or waiting to reconnect.
+    stream->abort();
 }
 
 } // namespace hvn

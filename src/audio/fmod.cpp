@@ -218,7 +218,7 @@ int TFMODSound::GetOpenState(int &state, int &percentBuffered, int &starving, in
     percentBuffered = stream->percent_buffered();
     if (int error = stream->error())
         return error;
-    starving = stream->starving ? 1 : 0;
+    starving = stream->starving || stream->rebuffering ? 1 : 0;
     switch (stream->phase()) {
     case StreamPhase::Connecting:
         state = FMOD_OPENSTATE_CONNECTING;

@@ -107,10 +107,11 @@ using TFMODSystemPtr = std::shared_ptr<TFMODSystem>;
 class TFMODSound {
 public:
     ~TFMODSound();
-    // state: connecting, then buffering, then ready once the format is known and the stream
-    // buffer is full. Once the stream fails: state FMOD_OPENSTATE_ERROR and the failure's
-    // code as the result. percentBuffered is the stream buffer's fill; starving is 1 while
-    // the decoder waits on an empty buffer after the stream was ready. diskBusy is 0.
+    // state: connecting, then buffering, then ready once the format is known and about half
+    // a second is buffered. Once the stream fails: state FMOD_OPENSTATE_ERROR and the
+    // failure's code as the result. percentBuffered is the stream buffer's fill; starving is
+    // 1 while the decoder waits on an empty buffer after the stream was ready, and while its
+    // sound, having run out, waits until that much is buffered again. diskBusy is 0.
     int GetOpenState(int &state, int &percentBuffered, int &starving, int &diskBusy);
     // "icy-br", "TITLE", "ARTIST"; a new song replaces title and artist together. Only index
     // 0 exists. The tag is a copy.

@@ -88,6 +88,21 @@ void Mixer::stop_stream(const NetStream *stream) {
             slot->stopped = true;
 }
 
+size_t Mixer::take(NetStream &stream, float *buf, size_t frames) {
+    // Once a stream ran dry (a drop, a slow server), its sound waits until as much is buffered
+    // as at the start, or until no more will come; what comes in bit by bit would otherwise
+    // be heard in stutters.
+    const bool finished = stream.pcm.finished();
+    if (stream.rebuffering && (finished || stream.enough_buffered() || stream.no_more_bytes()))
+        stream.rebuffering = false;
+    if (stream.rebuffering)
+        return 0;
+    const size_t got = stream.pcm.pop(buf, frames);
+    if (got < frames && !finished)
+        stream.rebuffering = true;
+    return got;
+}
+
 bool Mixer::mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frames) {
     bool ended = false;
     std::fill(mixBuffer_.begin(), mixBuffer_.end(), 0.0f);
@@ -95,7 +110,7 @@ bool Mixer::mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frame
         float *buf = channelBuffer_.data();
         size_t got = 0;
         if (!ch->paused)
-            got = ch->stream->pcm.pop(buf, frames);
+            got = take(*ch->stream, buf, frames);
         // What the channel did not have (paused, or the stream starving) is silence.
         std::fill(buf + got * kOutputChannels, buf + frames * kOutputChannels, 0.0f);
         const float volume = std::clamp(ch->volume.load(), 0.0f, 1.0f);

@@ -67,6 +67,8 @@ private:
     // not open: the channels then stop) or closes it when nothing plays any more.
     bool open_output(std::unique_lock<std::mutex> &lock);
     void close_output(std::unique_lock<std::mutex> &lock);
+    // Up to frames of the stream's sound (fewer while it has too little buffered).
+    size_t take(NetStream &stream, float *buf, size_t frames);
     // True when a channel ended by itself (its stream was heard to the end).
     bool mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frames);
     bool slot_free(size_t i) const;

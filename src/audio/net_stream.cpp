@@ -12,7 +12,6 @@ constexpr size_t kPcmFrames = 16384;
 // Assumed until the decoder knows the stream's rate: 128 kb/s.
 constexpr int kDefaultByteRate = 16000;
 
-constexpr std::chrono::seconds kGiveUpAfter{300};
 constexpr std::chrono::seconds kLongestWait{10};
 
 NetStream::NetStream(std::string u, size_t bufferBytes, int timeout)
@@ -53,15 +52,18 @@ size_t NetStream::start_bytes() const {
     return std::min(ring.capacity(), static_cast<size_t>(rate * kStartSeconds));
 }
 
+bool NetStream::enough_buffered() const {
+    // Some sound decoded, so that the output does not begin with a gap, and the rest of the
+    // start in the buffer (HLS: the demuxer holds whole segments itself).
+    const bool decoded = pcm.frames() >= static_cast<size_t>(kOutputRate * kStartSeconds / 2);
+    return decoded && (!hls_url().empty() || ring.fill() >= start_bytes());
+}
+
 void NetStream::check_ready() {
     if (!formatKnown_ || error_ != 0 || phase_ == StreamPhase::Ready)
         return;
-    // Some sound decoded, so that the output does not begin with a gap, and the rest of the
-    // start in the buffer (HLS: the demuxer holds whole segments itself). A stream shorter
-    // than that is ready once all of it arrived cleanly.
-    const bool decoded = pcm.frames() >= static_cast<size_t>(kOutputRate * kStartSeconds / 2);
-    const bool buffered = !hls_url().empty() || ring.fill() >= start_bytes();
-    if ((decoded && buffered) || (ring.closed() && ring.end_code() == 0 && hls_url().empty()))
+    // A stream shorter than the start is ready once all of it arrived cleanly.
+    if (enough_buffered() || (no_more_bytes() && ring.end_code() == 0))
         phase_ = StreamPhase::Ready;
 }
 
@@ -107,7 +109,7 @@ std::optional<std::chrono::milliseconds> Backoff::next() {
     const auto now = std::chrono::steady_clock::now();
     if (tries_ == 0)
         since_ = now;
-    else if (now - since_ > kGiveUpAfter)
+    else if (now - since_ > reconnectGiveUpAfter.load())
         return std::nullopt;
     // At once first (a momentary cut), then 1, 2, 4, 8 s, then every 10 s.
     const int n = tries_++;

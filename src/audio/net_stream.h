@@ -33,6 +33,9 @@ public:
     StreamTags tags;
     std::atomic<bool> aborted{false};
     std::atomic<bool> starving{false};
+    // Output thread: the sound ran out while the stream played. It is held back until as
+    // much is buffered as at the start, so that it does not come back in stutters.
+    std::atomic<bool> rebuffering{false};
 
     // Network thread: the server answered; contentType is its Content-Type (lower case).
     // Set before the connection's first byte enters the buffer, so the decoder sees it.
@@ -48,6 +51,10 @@ public:
     // Any engine thread: ready once the format is known and enough sound is buffered to
     // start (or the whole stream is in the buffer). Cheap; call after every change.
     void check_ready();
+    // Any engine thread: enough sound decoded and buffered to play on without a gap.
+    bool enough_buffered() const;
+    // Any engine thread: the network thread has put its last bytes into the buffer.
+    bool no_more_bytes() const { return ring.closed() && hls_url().empty(); }
     // Engine threads: the first failure sticks and ends the stream (an FMOD_ERR_* code).
     void fail(int code);
 
@@ -75,8 +82,13 @@ private:
     std::string hlsUrl_;
 };
 
+// How long a stream that played goes on reconnecting without success before it ends in
+// the error state. Not a setting: only the engine's own tests shorten it, before they open
+// a stream.
+inline std::atomic<std::chrono::milliseconds> reconnectGiveUpAfter{std::chrono::minutes(5)};
+
 // Bounded waits between reconnections of a stream that played: 1, 2, 4, 8 s, then every
-// 10 s; given up once nothing came through for about 5 minutes.
+// 10 s; given up once nothing came through for reconnectGiveUpAfter.
 class Backoff {
 public:
     // Called when data flows again: the next failure starts over.

@@ -66,4 +66,9 @@ bool PcmFifo::drained() const {
     return finished_ && size_ == 0;
 }
 
+bool PcmFifo::finished() const {
+    std::lock_guard lock(mutex_);
+    return finished_;
+}
+
 } // namespace hvn

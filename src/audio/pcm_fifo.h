@@ -25,6 +25,7 @@ public:
     size_t frames() const;
     // Finished and emptied: the stream has been heard to its end.
     bool drained() const;
+    bool finished() const;
 
 private:
     mutable std::mutex mutex_;

@@ -3,6 +3,8 @@
 
 #include <random>
 
+#include "audio/net_stream.h"
+
 namespace hvn {
 namespace {
 
@@ -170,6 +172,87 @@ TEST_F(FaultsTest, Fault_closedOrStalledWhilePlaying_starvesThenReconnects) {
     }
 }
 
+// The engine's threads of streams still alive (the output thread is the system's).
+int stream_threads() {
+    int n = 0;
+    for (auto &task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        n += name == "hvn-network" || name == "hvn-decoder";
+    }
+    return n;
+}
+
+// A stream that dropped and whose server stays away gives up after the reconnection window
+// (shortened here from its 5 minutes), or at once when the server comes back with what is
+// not sound; either way in the error state, with the channel stopped and no thread left.
+// Released while it retries, it ends at once.
+TEST_F(FaultsTest, Fault_droppedAndNotBack_errorAfterTheWindowOrReleasedAtOnce) {
+    enum class After { Gone, Stalls, Garbage, Released };
+    struct Case {
+        const char *name;
+        After after;
+        int result; // the error the stream ends with
+    };
+    const Case cases[] = {{"server gone", After::Gone, FMOD_ERR_NET_CONNECT},
+                          {"server stalls", After::Stalls, FMOD_ERR_NET_TIMEOUT},
+                          {"back as garbage", After::Garbage, FMOD_ERR_FORMAT},
+                          {"released while retrying", After::Released, FMOD_OK}};
+    const auto window = 2s;
+    const auto saved = reconnectGiveUpAfter.load();
+    reconnectGiveUpAfter = window;
+    const std::string part = test::sine_mp3().substr(0, 40000); // 2.5 s
+    const std::string garbage = test::http_ok("audio/mpeg") + random_bytes(60000);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<int> served{0};
+        auto server = std::make_unique<TestHttpServer>([&](Connection &conn) {
+            if (served++ == 0)
+                test::serve_mp3(conn, part);
+            else if (c.after == After::Garbage)
+                conn.read_request(), conn.send(garbage);
+            else
+                conn.hold();
+        });
+        auto sound = open(server->url());
+        ASSERT_TRUE(test::is_ready(test::wait_state(*system_, *sound, test::is_ready, 3s)));
+        auto channel = system_->PlaySound(-1, sound, 0, nullptr);
+        ASSERT_TRUE(channel);
+        if (c.after == After::Gone)
+            server.reset(); // once the first connection's bytes are all sent: refused from now
+        const auto dropped = test::Clock::now();
+        if (c.after == After::Released) {
+            test::wait_state(
+                *system_, *sound,
+                [&](const OpenState &o) { return o.starving == 1 && served >= 3; }, 6s);
+            ASSERT_GE(served.load(), 3);
+            const auto start = test::Clock::now();
+            EXPECT_EQ(sound->SoundRelease(), FMOD_OK);
+            EXPECT_LT(test::Clock::now() - start, 100ms);
+        } else {
+            OpenState s = wait_error(*sound, window + 8s);
+            EXPECT_EQ(s.state, FMOD_OPENSTATE_ERROR);
+            EXPECT_EQ(s.result, c.result) << FMODErrorString(s.result);
+            if (c.after != After::Garbage) {
+                EXPECT_GE(test::Clock::now() - dropped, window) << "gave up before the window";
+            }
+        }
+        // The channel stops once what was decoded is heard; the threads end by themselves.
+        int playing = 1;
+        for (auto end = test::Clock::now() + 1s; test::Clock::now() < end;) {
+            system_->Update();
+            channel->IsPlaying(playing);
+            if (!playing && stream_threads() == 0)
+                break;
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_EQ(playing, 0);
+        EXPECT_EQ(stream_threads(), 0);
+    }
+    reconnectGiveUpAfter = saved;
+}
+
 TEST_F(FaultsTest, Fault_stallBeforeBufferFull_bufferingThenTimeout) {
     const std::string part = test::sine_mp3().substr(0, 6000);
     TestHttpServer server([&](Connection &c) {
@@ -264,9 +347,9 @@ TEST_F(FaultsTest, Fault_windows1252Titles_sameUtf8AsUtf8Titles) {
     };
     auto ogg = [](const std::string &artist, const std::string &title) {
         return test::http_ok("application/ogg") +
-               test::make_media(test::full_scale_sine(3), "-c:a libvorbis -metadata 'artist=" +
-                                                              artist + "' -metadata 'title=" +
-                                                              title + "' -f ogg");
+               test::make_media(test::full_scale_sine(3),
+                                "-c:a libvorbis -metadata 'artist=" + artist +
+                                    "' -metadata 'title=" + title + "' -f ogg");
     };
     const Source sources[] = {
         {"icy cp1252", icy("Ni\xf1o \x80 \x93Ok\x94 - El A\xf1o")},
@@ -283,8 +366,8 @@ TEST_F(FaultsTest, Fault_windows1252Titles_sameUtf8AsUtf8Titles) {
         ASSERT_TRUE(test::is_ready(test::wait_state(*system_, *sound, test::is_ready, 3s)))
             << source.name;
         test::wait_state(
-            *system_, *sound, [&](const OpenState &) { return sound->GetTag("TITLE", 0) != nullptr; },
-            3s);
+            *system_, *sound,
+            [&](const OpenState &) { return sound->GetTag("TITLE", 0) != nullptr; }, 3s);
         auto title = sound->GetTag("TITLE", 0);
         auto artist = sound->GetTag("ARTIST", 0);
         ASSERT_TRUE(title && artist) << source.name;

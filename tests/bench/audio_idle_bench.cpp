@@ -107,6 +107,14 @@ public:
     }
     bool ok() const { return pipe_ != nullptr; }
     void arm() { heard_ = Clock::time_point{}, armed_ = true; }
+    // Waits until the monitor delivers (false after limit). An idle null sink renders in
+    // blocks of up to 2 s and only wakes at the end of one: until then the monitor is silent
+    // and a new stream's writes block, which would be timed as the engine's delay.
+    bool wait_live(std::chrono::milliseconds limit) const {
+        for (auto end = Clock::now() + limit; !live_ && Clock::now() < end;)
+            std::this_thread::sleep_for(5ms);
+        return live_;
+    }
     // When sound was first heard after arm(); the epoch while it was not.
     Clock::time_point heard() const { return heard_; }
 
@@ -114,6 +122,7 @@ private:
     void read() {
         float block[2 * 64];
         while (!stop_ && std::fread(block, sizeof block, 1, pipe_) == 1) {
+            live_ = true;
             if (!armed_)
                 continue;
             for (float v : block)
@@ -128,6 +137,7 @@ private:
     std::thread reader_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> armed_{false};
+    std::atomic<bool> live_{false};
     std::atomic<Clock::time_point> heard_{};
 };
 
@@ -142,7 +152,10 @@ int run_first_sound(const std::string &url) {
         std::fprintf(stderr, "parec did not start\n");
         return 1;
     }
-    std::this_thread::sleep_for(500ms); // the recorder is running
+    if (!watch.wait_live(5s)) {
+        std::fprintf(stderr, "the sink's monitor delivers nothing\n");
+        return 1;
+    }
     std::vector<double> ms;
     for (int i = 0; i < 5; ++i) {
         auto sound = open_ready(*system, url);
