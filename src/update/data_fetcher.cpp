@@ -162,8 +162,9 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
             Wait(deadline);
             rc = Perform(running);
         }
-        started = EndTransfers(newNode, updatedNode, rc, running) || started;
-        if (running == 0 || rc != CURLM_OK || Clock::now() >= deadline)
+        const bool startedNow = EndTransfers(newNode, updatedNode, deadline, rc, running);
+        started = started || startedNow;
+        if ((running == 0 && !startedNow) || rc != CURLM_OK || Clock::now() >= deadline)
             break;
     }
     if (running > 0 || started)
@@ -171,31 +172,40 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
     return started ? 1 : running;
 }
 
-bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode, int &rc, int &running) {
-    std::vector<Ended> ended;
+bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode,
+                                Clock::time_point deadline, int &rc, int &running) {
     bool started = false;
-    int queued = 0;
-    while (CURLMsg *msg = curl_multi_info_read(multi.get(), &queued)) {
-        auto it = curlMap.find(msg->easy_handle);
-        if (it == curlMap.end())
-            continue;
-        TCurlStream &slot = *it->second;
-        const int curlResult = msg->msg == CURLMSG_DONE ? msg->data.result : CURLE_OK;
-        ended.push_back(TakeEnded(slot, curlResult));
-        if (remaining > 0) {
-            started = true;
-            startFetch(slot);
+    // A fast server answers the new requests within the perform that sends them: those
+    // transfers are ended here too rather than left waiting for the next step.
+    for (;;) {
+        std::vector<Ended> ended;
+        bool startedNow = false;
+        int queued = 0;
+        while (CURLMsg *msg = curl_multi_info_read(multi.get(), &queued)) {
+            auto it = curlMap.find(msg->easy_handle);
+            if (it == curlMap.end())
+                continue;
+            TCurlStream &slot = *it->second;
+            const int curlResult = msg->msg == CURLMSG_DONE ? msg->data.result : CURLE_OK;
+            ended.push_back(TakeEnded(slot, curlResult));
+            if (remaining > 0) {
+                startedNow = true;
+                startFetch(slot);
+            }
         }
+        // The server has the next requests while the ended files are written out. They
+        // are in place before their slots' temporary names come round again.
+        if (startedNow)
+            rc = Perform(running);
+        for (Ended &end : ended) {
+            MoveInPlace(end);
+            if (end.file)
+                AddNode(*end.file, newNode, updatedNode);
+        }
+        started = started || startedNow;
+        if (!startedNow || rc != CURLM_OK || Clock::now() >= deadline)
+            return started;
     }
-    // The server has the next requests while the ended files are written out.
-    if (started)
-        rc = Perform(running);
-    for (Ended &end : ended) {
-        MoveInPlace(end);
-        if (end.file)
-            AddNode(*end.file, newNode, updatedNode);
-    }
-    return started;
 }
 
 TDataFetcher::Ended TDataFetcher::TakeEnded(TCurlStream &slot, int curlResult) {

@@ -119,7 +119,8 @@ private:
     // Ends every transfer libcurl reports done and starts the next file on its slot,
     // whose request leaves (perform: rc, running) before the ended files are written out
     // and shown. True when a file was started.
-    bool EndTransfers(Gadget *newNode, Gadget *updatedNode, int &rc, int &running);
+    bool EndTransfers(Gadget *newNode, Gadget *updatedNode, Clock::time_point deadline,
+                      int &rc, int &running);
 
     std::map<void *, TCurlStreamPtr> curlMap;
     std::deque<TStationFilePtr> fileList;
