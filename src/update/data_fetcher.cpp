@@ -27,6 +27,18 @@ void TargetFileCloser::operator()(FILE *file) const {
 namespace {
 
 constexpr long kMaxRedirects = 30;
+constexpr size_t kStreamBufferBytes = 32 * 1024;
+
+bool OpenTarget(TCurlStream &slot) {
+    slot.stream.reset(std::fopen(slot.TempPath().c_str(), "wb"));
+    if (!slot.stream) {
+        slot.openFailed = true;
+        return false;
+    }
+    std::vector<char> &buffer = slot.buffers[slot.current];
+    std::setvbuf(slot.stream.get(), buffer.data(), _IOFBF, buffer.size());
+    return true;
+}
 
 // Writes what arrives to the slot's stream and returns what the stream took; a short
 // count makes libcurl end the transfer with a write error (no stream, a full disk, or a
@@ -34,7 +46,7 @@ constexpr long kMaxRedirects = 30;
 size_t WriteToSlot(char *data, size_t size, size_t count, void *user) {
     auto *slot = static_cast<TCurlStream *>(user);
     const size_t bytes = size * count;
-    if (!slot->stream)
+    if (!slot->stream && (slot->openFailed || !OpenTarget(*slot)))
         return 0;
     if (slot->written + static_cast<int64_t>(bytes) > kMaxStationFileBytes) {
         slot->overflow = true;
@@ -77,7 +89,10 @@ int TDataFetcher::Load(const std::vector<TStationFilePtr> &files) {
         slot->curl.reset(curl_easy_init());
         if (!slot->curl)
             break;
-        slot->tempPath = ReserveTempFile("stations");
+        for (auto &buffer : slot->buffers)
+            buffer.resize(kStreamBufferBytes);
+        slot->tempPaths[0] = ReserveTempFile("stations");
+        slot->tempPaths[1] = ReserveTempFile("stations");
         curlMap[slot->curl.get()] = slot;
         startFetch(*slot);
     }
@@ -91,9 +106,11 @@ int TDataFetcher::startFetch(TCurlStream &slot) {
     slot.file = fileList.front();
     fileList.pop_front();
     --remaining;
-    slot.stream.reset(std::fopen(slot.tempPath.c_str(), "wb"));
+    // The file is opened by the first bytes: the request leaves first.
+    slot.current ^= 1;
     slot.written = 0;
     slot.overflow = false;
+    slot.openFailed = false;
     CURL *easy = slot.curl.get();
     const std::string url = UpdateServer + "stations/" + slot.file->name;
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
@@ -102,6 +119,8 @@ int TDataFetcher::startFetch(TCurlStream &slot) {
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     // A redirect loop would otherwise hold the slot until the user gives up.
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // SIGPIPE is ignored by the whole program; libcurl need not set it around every call.
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     slot.added = curl_multi_add_handle(multi.get(), easy) == CURLM_OK;
     return 0;
 }
@@ -143,11 +162,9 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
             Wait(deadline);
             rc = Perform(running);
         }
-        const bool startedNow = EndTransfers(newNode, updatedNode);
+        const bool startedNow = EndTransfers(newNode, updatedNode, deadline, rc, running);
         started = started || startedNow;
-        if (startedNow)
-            rc = Perform(running); // sends the new requests at once
-        if (running == 0 || rc != CURLM_OK || Clock::now() >= deadline)
+        if ((running == 0 && !startedNow) || rc != CURLM_OK || Clock::now() >= deadline)
             break;
     }
     if (running > 0 || started)
@@ -155,38 +172,62 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
     return started ? 1 : running;
 }
 
-bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode) {
+bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode,
+                                Clock::time_point deadline, int &rc, int &running) {
     bool started = false;
-    int queued = 0;
-    while (CURLMsg *msg = curl_multi_info_read(multi.get(), &queued)) {
-        auto it = curlMap.find(msg->easy_handle);
-        if (it == curlMap.end())
-            continue;
-        TCurlStream &slot = *it->second;
-        const int curlResult = msg->msg == CURLMSG_DONE ? msg->data.result : CURLE_OK;
-        CompleteTransfer(slot, curlResult);
-        if (slot.file)
-            AddNode(*slot.file, newNode, updatedNode);
-        if (remaining > 0) {
-            started = true;
-            startFetch(slot);
+    // A fast server answers the new requests within the perform that sends them: those
+    // transfers are ended here too rather than left waiting for the next step.
+    for (;;) {
+        std::vector<Ended> ended;
+        bool startedNow = false;
+        int queued = 0;
+        while (CURLMsg *msg = curl_multi_info_read(multi.get(), &queued)) {
+            auto it = curlMap.find(msg->easy_handle);
+            if (it == curlMap.end())
+                continue;
+            TCurlStream &slot = *it->second;
+            const int curlResult = msg->msg == CURLMSG_DONE ? msg->data.result : CURLE_OK;
+            ended.push_back(TakeEnded(slot, curlResult));
+            if (remaining > 0) {
+                startedNow = true;
+                startFetch(slot);
+            }
         }
+        // The server has the next requests while the ended files are written out. They
+        // are in place before their slots' temporary names come round again.
+        if (startedNow)
+            rc = Perform(running);
+        for (Ended &end : ended) {
+            MoveInPlace(end);
+            if (end.file)
+                AddNode(*end.file, newNode, updatedNode);
+        }
+        started = started || startedNow;
+        if (!startedNow || rc != CURLM_OK || Clock::now() >= deadline)
+            return started;
     }
-    return started;
 }
 
-void TDataFetcher::CompleteTransfer(TCurlStream &slot, int curlResult) {
+TDataFetcher::Ended TDataFetcher::TakeEnded(TCurlStream &slot, int curlResult) {
     CURL *easy = slot.curl.get();
-    const bool ok = slot.stream && TransferSucceeded(easy, curlResult, slot);
-    // Closing reports a write the disk could not take.
-    const bool closed = slot.stream && std::fclose(slot.stream.release()) == 0;
+    Ended end;
+    end.ok = slot.stream && TransferSucceeded(easy, curlResult, slot);
+    end.file = slot.file;
+    end.stream = std::move(slot.stream);
+    end.tempPath = slot.TempPath();
     if (slot.added) {
         curl_multi_remove_handle(multi.get(), easy);
         slot.added = false;
     }
-    if (ok && closed && slot.file && RenameFile(slot.tempPath, StationPath(*slot.file)))
+    return end;
+}
+
+void TDataFetcher::MoveInPlace(Ended &end) {
+    // Closing reports a write the disk could not take.
+    const bool closed = end.stream && std::fclose(end.stream.release()) == 0;
+    if (end.ok && closed && end.file && RenameFile(end.tempPath, StationPath(*end.file)))
         return;
-    DeleteFile(slot.tempPath);
+    DeleteFile(end.tempPath);
 }
 
 void TDataFetcher::AddNode(const TStationFile &file, Gadget *newNode, Gadget *updatedNode) {
@@ -215,14 +256,13 @@ int TDataFetcher::Free() {
     multi.reset();
     for (auto &[easy, slot] : curlMap) {
         slot->curl.reset();
-        // A transfer still open here was cut off: its body is incomplete.
-        if (slot->stream) {
-            slot->stream.reset();
-            DeleteFile(slot->tempPath);
-        }
+        // A transfer still open here was cut off: its body is incomplete. What is left
+        // under the slot's temporary names is never a finished file.
+        slot->stream.reset();
         if (slot->file && FileSize(StationPath(*slot->file)) == 0)
             DeleteFile(StationPath(*slot->file));
-        ReleaseTempFolder(slot->tempPath);
+        for (const std::string &path : slot->tempPaths)
+            DiscardTempFile(path);
     }
     curlMap.clear();
     return 0;

@@ -40,18 +40,27 @@ using CurlMultiHandle = std::unique_ptr<void, CurlMultiDeleter>;
 using TargetFileStream = std::unique_ptr<FILE, TargetFileCloser>;
 
 // One transfer slot: its easy handle is reused for every file the slot fetches. The
-// body goes to the slot's temporary file (in the temporary folder of "stations/", where
-// no list key can point) that replaces the target only when the transfer succeeded, so a failed or cut-off download
-// never leaves a broken station file in place of a good one.
+// body goes to a temporary file of the slot (in the temporary folder of "stations/",
+// where no list key can point) that replaces the target only when the transfer
+// succeeded, so a failed or cut-off download never leaves a broken station file in place
+// of a good one. The slot has two such names and takes them in turn: the next transfer
+// starts before the last one's file is moved in place.
 class TCurlStream {
 public:
-    TargetFileStream stream;
+    // The streams' buffers, one per temporary name: a station file leaves in one write,
+    // and the ended transfer's stream may still hold its bytes when the next one writes.
+    std::vector<char> buffers[2];
+    TargetFileStream stream; // opened when the first bytes arrive
     CurlEasyHandle curl;
     TStationFilePtr file;
-    std::string tempPath;  // this slot's temporary target
-    int64_t written = 0;   // bytes of the current transfer written to the stream
-    bool overflow = false; // the current transfer passed kMaxStationFileBytes
-    bool added = false;    // the easy handle is added to the multi handle
+    std::string tempPaths[2];
+    int current = 0;          // the index of the current transfer's temporary name
+    int64_t written = 0;      // bytes of the current transfer written to the stream
+    bool overflow = false;    // the current transfer passed kMaxStationFileBytes
+    bool openFailed = false;  // the current transfer's temporary file could not be made
+    bool added = false;       // the easy handle is added to the multi handle
+
+    const std::string &TempPath() const { return tempPaths[current]; }
 };
 using TCurlStreamPtr = std::shared_ptr<TCurlStream>;
 
@@ -92,16 +101,26 @@ public:
     const Timer *TimerSource() const { return timer.get(); }
 
 private:
-    // Ends a finished transfer: closes the stream and, on success, moves the body in place.
-    void CompleteTransfer(TCurlStream &slot, int curlResult);
+    // A transfer that ended, taken off its slot so that the slot can go on at once.
+    struct Ended {
+        TStationFilePtr file;
+        TargetFileStream stream;
+        std::string tempPath;
+        bool ok = false; // the body arrived whole with a success status
+    };
+    Ended TakeEnded(TCurlStream &slot, int curlResult);
+    // Closes the ended transfer's file and, when it succeeded, moves the body in place.
+    static void MoveInPlace(Ended &ended);
     void AddNode(const TStationFile &file, Gadget *newNode, Gadget *updatedNode);
     using Clock = std::chrono::steady_clock;
     void Wait(Clock::time_point deadline);
     // curl_multi_perform until it stops asking to be called again; returns its last code.
     int Perform(int &running);
-    // Ends every transfer libcurl reports done and starts the next file on its slot;
-    // true when a file was started.
-    bool EndTransfers(Gadget *newNode, Gadget *updatedNode);
+    // Ends every transfer libcurl reports done and starts the next file on its slot,
+    // whose request leaves (perform: rc, running) before the ended files are written out
+    // and shown. True when a file was started.
+    bool EndTransfers(Gadget *newNode, Gadget *updatedNode, Clock::time_point deadline,
+                      int &rc, int &running);
 
     std::map<void *, TCurlStreamPtr> curlMap;
     std::deque<TStationFilePtr> fileList;

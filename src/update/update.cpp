@@ -235,10 +235,17 @@ private:
 };
 
 // The nested loop of the downloads; returns when they finish or on the back button.
+// The ticks of several timers come in together: the events queued when a step ends came
+// before it, and their ticks are spent. So every step is followed by a turn of the
+// toolkit, and a press waits for one step at most.
 void RunDownloads(TDataFetcher &fetcher, const UpdateGroups &groups, int count) {
     ProgressDisplay progress(count);
+    int spent = 0;
     while (fetcher.isFinished() == 0) {
         const Event event = WaitEvent();
+        const bool stale = spent > 0;
+        if (stale)
+            --spent;
         if (event.id == GadgetLostFocus) {
             RedrawGadget(UpdatePage);
         } else if (event.id == WindowClose || event.id == AppTerminate) {
@@ -251,9 +258,10 @@ void RunDownloads(TDataFetcher &fetcher, const UpdateGroups &groups, int count) 
                 HideGadget(UpdatePage);
             }
             return;
-        } else if (event.id == TimerTick) {
+        } else if (event.id == TimerTick && !stale) {
             fetcher.process(groups.newNode, groups.updatedNode);
             progress.Show(fetcher.remaining);
+            spent = QueuedEventCount();
         }
     }
 }
