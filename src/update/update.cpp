@@ -234,11 +234,27 @@ private:
     int shown_ = 0;
 };
 
+// A tick of any timer runs a download step, so the program's timers tick while the
+// downloads run, whatever they sleep for otherwise; the main loop paces them again after.
+class ProgramTimersTicking {
+public:
+    ProgramTimersTicking() {
+        for (const TimerPtr &timer : {HousekeepingTimer, OpenWaitTimer, SpectrumTimer})
+            if (timer)
+                timer->SetPaused(false);
+    }
+    ~ProgramTimersTicking() {
+        if (OpenWaitTimer)
+            OpenWaitTimer->SetPaused(true);
+    }
+};
+
 // The nested loop of the downloads; returns when they finish or on the back button.
 // The ticks of several timers come in together: the events queued when a step ends came
 // before it, and their ticks are spent. So every step is followed by a turn of the
 // toolkit, and a press waits for one step at most.
 void RunDownloads(TDataFetcher &fetcher, const UpdateGroups &groups, int count) {
+    const ProgramTimersTicking ticking;
     ProgressDisplay progress(count);
     int spent = 0;
     while (fetcher.isFinished() == 0) {

@@ -12,7 +12,9 @@ BIN=${HALVANE_BUILD_DIR:?}/src/halvane
 [ -x "$BIN" ] || BIN=$HALVANE_BUILD_DIR/halvane
 FILES=${HALVANE_BENCH_FILES:-1000}
 PRESS_FILES=$((FILES * 20))
-work=$(mktemp -d /tmp/hvn-bench-update.XXXXXX)
+# HVN_UPDATE_DIR=/dev/shm takes the disk out of the comparison (ext4's cost of new files
+# swings with what was deleted in the last minute), leaving the network and each side's own work.
+work=$(mktemp -d "${HVN_UPDATE_DIR:-/tmp}/hvn-bench-update.XXXXXX")
 server=
 prog=
 cleanup() {
@@ -56,25 +58,24 @@ sv() { curl -s "$base/_stats" | python3 -c "import json,sys; print(json.load(sys
 rate() { python3 -c "print(f'{$1 / ($(sv last) - $(sv first)):.0f}')"; }
 cpu() { awk '{ printf "%.2f", ($14 + $15) / 100 }' "/proc/$1/stat"; }
 
-# curl: the same files, four at a time; once before the program and once after, so that
-# a change in the machine's load shows.
+# curl: the same files, four at a time. Every run writes into a folder of its own and
+# nothing is deleted until the end: ext4 makes new files slow for a while after many were
+# deleted, which would count against whichever side ran next.
 run_curl() { # RUN
   curl -s "$base/_reset" >/dev/null
-  rm -rf "$work/curl"
-  mkdir "$work/curl"
+  mkdir "$work/curl$1"
   /usr/bin/time -f "%U %S" -o "$work/curl.time" curl --parallel --parallel-max 4 -s \
-    "$base/hvn/stations/s[0-$((FILES - 1))].hvn" -o "$work/curl/s#1.hvn" 2>/dev/null
+    "$base/hvn/stations/s[0-$((FILES - 1))].hvn" -o "$work/curl$1/s#1.hvn" 2>/dev/null
   curl_rate[$1]=$(rate "$FILES")
   curl_max="$(sv max_in_flight) requests, $(sv max_open) connections"
   curl_cpu[$1]=$(awk '{ printf "%.2f", $1 + $2 }' "$work/curl.time")
 }
-run_curl 0
 
 # The program at start-up with a monthly update due, an empty "stations/" and the list.
-run_program() { # LISTFILES
-  rm -rf "$work/prog"
-  mkdir -p "$work/prog/stations" "$work/prog/db"
-  cp "$BIN" "$work/prog/halvane"
+run_program() { # LISTFILES RUN
+  local at=$work/prog$2
+  mkdir -p "$at/stations" "$at/db"
+  cp "$BIN" "$at/halvane"
   cp "$work/www/hvn/list$1.zip" "$work/www/hvn/hvn_stationlist.zip"
   printf '%s\r\n' "Halvane" $'Release\t\t\t  =50' $'Build\t\t\t  =060813 (Linux TEST BUILD)' \
     $'Stationlist \t\t  =0' $'Language      \t\t  =4' $'Skin      \t\t  =' \
@@ -85,9 +86,9 @@ run_program() { # LISTFILES
     $'Update Server\t\t  ='"$base/hvn/" $'Update Homepage\t\t  =http://127.0.0.1:9/' \
     $'Auto Update \t\t  =1' $'Last Update \t\t  =' $'Custom Window Color\t  =0' \
     $'Background Color    \t  =192;192;192;' $'Label Color     \t  =-1;-1;-1;' \
-    >"$work/prog/hvn.ini"
+    >"$at/hvn.ini"
   curl -s "$base/_reset" >/dev/null
-  "$work/prog/halvane" >"$work/prog.log" 2>&1 &
+  "$at/halvane" >"$at.log" 2>&1 &
   prog=$!
   wid=
   for _ in $(seq 300); do
@@ -109,28 +110,33 @@ stop_program() {
   prog=
 }
 
-run_program "$FILES"
-wait_served "$FILES" 300 || echo "update: the program fetched only $(sv served) files"
-sleep 0.3
-prog_cpu=$(cpu "$prog")
-prog_rate=$(rate "$FILES")
-prog_max="$(sv max_in_flight) requests, $(sv max_open) connections"
-prog_files=$(ls "$work/prog/stations" | grep -c '\.hvn$' || true)
-stop_program
-
-run_curl 1
-curl_mean=$(python3 -c "print(f'{(${curl_rate[0]} + ${curl_rate[1]}) / 2:.0f}')")
-ratio=$(python3 -c "print(f'{$prog_rate / $curl_mean:.2f}')")
-printf 'update: %d station files of %d bytes from a local server\n' "$FILES" \
-  "$(wc -c <"$work/www/hvn/stations/s0.hvn")"
-printf '  curl --parallel-max 4: %6s files/s (%s before, %s after the program), at most %s at the server, CPU %s / %s s\n' \
-  "$curl_mean" "${curl_rate[0]}" "${curl_rate[1]}" "$curl_max" "${curl_cpu[0]}" "${curl_cpu[1]}"
-printf '  halvane update:        %6s files/s, at most %s at the server, CPU %s s (whole process), %s files on disk\n' \
-  "$prog_rate" "$prog_max" "$prog_cpu" "$prog_files"
+# Three rounds of curl, then the program; each figure is the median of its three runs.
+ROUNDS=3
+for run in $(seq "$ROUNDS"); do
+  run_curl "$run"
+  run_program "$FILES" "$run"
+  wait_served "$FILES" 300 || echo "update: the program fetched only $(sv served) files"
+  sleep 0.3
+  prog_cpu[$run]=$(cpu "$prog")
+  prog_rate[$run]=$(rate "$FILES")
+  prog_max="$(sv max_in_flight) requests, $(sv max_open) connections"
+  prog_files[$run]=$(ls "$work/prog$run/stations" | grep -c '\.hvn$' || true)
+  stop_program
+done
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+curl_median=$(median "${curl_rate[@]}")
+prog_median=$(median "${prog_rate[@]}")
+ratio=$(python3 -c "print(f'{$prog_median / $curl_median:.2f}')")
+printf 'update: %d station files of %d bytes from a local server, %d rounds\n' "$FILES" \
+  "$(wc -c <"$work/www/hvn/stations/s0.hvn")" "$ROUNDS"
+printf '  curl --parallel-max 4: %6s files/s median (%s), at most %s at the server, CPU %s s\n' \
+  "$curl_median" "${curl_rate[*]}" "$curl_max" "${curl_cpu[*]}"
+printf '  halvane update:        %6s files/s median (%s), at most %s at the server, CPU %s s (whole process), %s files on disk\n' \
+  "$prog_median" "${prog_rate[*]}" "$prog_max" "${prog_cpu[*]}" "${prog_files[*]}"
 printf '  ratio halvane / curl: %s (goal >= 0.9); at most 4 at the server\n' "$ratio"
 
 # A press on the back button while 20,000 files download.
-run_program "$PRESS_FILES"
+run_program "$PRESS_FILES" press
 if wait_served 200 120; then
   at_press=$(sv served)
   pressed=$(python3 -c 'import time; print(time.time())')
