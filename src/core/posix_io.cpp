@@ -81,6 +81,10 @@ mode_t ModeFor(const std::string &path) {
     if (::stat(path.c_str(), &st) == 0) {
         return st.st_mode & 07777;
     }
+    return NewFileMode();
+}
+
+mode_t NewFileMode() {
     return 0666 & ~CurrentUmask();
 }
 

@@ -38,7 +38,9 @@ bool ReadAll(int fd, std::string &out);
 bool WriteAll(int fd, const char *data, size_t size);
 // The directory part of a path ("." when it has none), for temporary files beside it.
 std::string DirectoryOf(const std::string &path);
-// The permission bits a file replacing `path` gets: the old file's, else 0666 less umask.
+// The permission bits a file replacing `path` gets: the old file's, else NewFileMode().
 mode_t ModeFor(const std::string &path);
+// What a new file gets from open(2): 0666 less the umask.
+mode_t NewFileMode();
 
 } // namespace hvn

@@ -3,12 +3,14 @@
 #include "config/settings.h"
 #include "config/translations.h"
 #include "core/fs.h"
+#include "core/posix_io.h"
 #include "core/temp_files.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
+#include <sys/stat.h>
 
 namespace hvn {
 
@@ -91,8 +93,13 @@ int TDataFetcher::Load(const std::vector<TStationFilePtr> &files) {
             break;
         for (auto &buffer : slot->buffers)
             buffer.resize(kStreamBufferBytes);
-        slot->tempPaths[0] = ReserveTempFile("stations");
-        slot->tempPaths[1] = ReserveTempFile("stations");
+        // Reserved names are created private; the files that end up under them get the
+        // mode of any new file, as the names' later files do.
+        for (std::string &path : slot->tempPaths) {
+            path = ReserveTempFile("stations");
+            if (!path.empty())
+                ::chmod(path.c_str(), NewFileMode());
+        }
         curlMap[slot->curl.get()] = slot;
         startFetch(*slot);
     }

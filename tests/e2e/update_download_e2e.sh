@@ -61,6 +61,8 @@ on_disk=$(ls "$DIR/stations" | grep -c '^s[0-9]*\.hvn$')
 # A transfer under way at the press is cut off, its file not written.
 [ "$on_disk" -le "$fetched" ] && [ "$on_disk" -ge $((fetched - 4)) ] ||
   fail "$on_disk files on disk for $fetched answered"
+modes=$(stat -c %a "$DIR"/stations/s[0-9]*.hvn | sort -u)
+[ "$modes" = "$(printf '%o' $((0666 & ~$(umask))))" ] || fail "fetched files have modes $modes"
 python3 - "$DIR/stations" "$DIR/www/hvn/stations" <<'PY' || fail "a fetched file differs from the server's"
 import filecmp, os, sys
 local, remote = sys.argv[1], sys.argv[2]
