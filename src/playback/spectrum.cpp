@@ -183,7 +183,7 @@ void SpectrumFrame() {
     lastFrame = CurrentFrameInputs();
     // Off screen (another page, the window hidden) a frame would never be seen: the next
     // one after the canvas shows again replaces it, so none is drawn, nor the spectrum read.
-    if (!CanvasOnScreen(SpectrumCanvas) || !SetGraphics(SpectrumCanvas)) {
+    if (!lastFrame->onScreen || !SetGraphics(SpectrumCanvas)) {
         return;
     }
     SetColor(255, 255, 255);
