@@ -6,10 +6,13 @@ Usage: update_server.py ROOT PORTFILE [LIFETIME_S [ADDRESS [PORT [DELAY_MS]]]]
 With DELAY_MS each station file is answered that much later, so that the transfers a
 client holds open overlap at the server and are all counted.
 
+GET /_wait?served=N&timeout=S blocks until N station files were answered (at most S
+seconds, default 60), then answers as /_stats does: a client that watches the count this
+way does not take the server from the transfers it counts, as polling would.
 GET /_stats answers JSON: the station files answered, the most requests read and not yet
-answered at one time, the most connections open at once, the time (time.time()) the first
-station request arrived and the last one was answered, and the time the last connection that fetched a station file
-ended. GET /_reset clears them.
+answered at one time, the most connections that fetched station files open at once, the
+time (time.time()) the first station request arrived and the last one was answered, and
+the time the last connection that fetched a station file ended. GET /_reset clears them.
 The server stops by itself after LIFETIME_S seconds (default 600)."""
 import http.server
 import json
@@ -26,12 +29,18 @@ DELAY = float(sys.argv[6]) / 1000 if len(sys.argv) > 6 else 0.0
 lock = threading.Lock()
 stats = {}
 cache = {}
+target = {"served": None}
+reached = threading.Event()
 
 
 def reset():
     with lock:
+        target["served"] = None
+        reached.clear()
+        # "open" counts on: connections that fetched before a reset are still open.
         stats.update(served=0, in_flight=0, max_in_flight=0, first=0.0, last=0.0,
-                     last_close=0.0, connections=0, open=0, max_open=0)
+                     last_close=0.0, connections=0, max_open=stats.get("open", 0))
+        stats.setdefault("open", 0)
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -41,20 +50,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def setup(self):
-        super().setup()
-        with lock:
-            stats["connections"] += 1
-            stats["open"] += 1
-            stats["max_open"] = max(stats["max_open"], stats["open"])
-
     def finish(self):
         try:
             super().finish()
         finally:
-            with lock:
-                stats["open"] -= 1
-                if getattr(self, "fetched", False):
+            if getattr(self, "fetched", False):
+                with lock:
+                    stats["open"] -= 1
                     stats["last_close"] = time.time()
 
     def answer(self, status, body, kind="application/octet-stream"):
@@ -65,7 +67,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(head + body)
 
     def do_GET(self):
-        path = self.path.split("?")[0]
+        path, _, query = self.path.partition("?")
+        if path == "/_wait":
+            args = dict(part.partition("=")[::2] for part in query.split("&") if part)
+            with lock:
+                target["served"] = int(args.get("served", "0"))
+                if stats["served"] >= target["served"]:
+                    reached.set()
+                else:
+                    reached.clear()
+            reached.wait(float(args.get("timeout", "60")))
+            path = "/_stats"
         if path == "/_stats":
             with lock:
                 body = json.dumps(stats).encode()
@@ -75,8 +87,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.answer(200, b"")
         station = "/stations/" in path
         if station:
-            self.fetched = True  # the end of this connection is a client's, not a query's
             with lock:
+                if not getattr(self, "fetched", False):
+                    # Station connections only: the list archive's and the queries' are
+                    # not the client's transfers.
+                    self.fetched = True
+                    stats["connections"] += 1
+                    stats["open"] += 1
+                    stats["max_open"] = max(stats["max_open"], stats["open"])
                 stats["in_flight"] += 1
                 stats["max_in_flight"] = max(stats["max_in_flight"], stats["in_flight"])
                 if not stats["first"]:
@@ -98,6 +116,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 stats["in_flight"] -= 1
                 stats["served"] += 1
                 stats["last"] = time.time()
+                if target["served"] is not None and stats["served"] >= target["served"]:
+                    reached.set()
         if body is None:
             return self.answer(404, b"not found")
         self.answer(200, body)
