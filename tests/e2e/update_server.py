@@ -27,7 +27,7 @@ ADDRESS = sys.argv[4] if len(sys.argv) > 4 else "127.0.0.1"
 PORT = int(sys.argv[5]) if len(sys.argv) > 5 else 0
 DELAY = float(sys.argv[6]) / 1000 if len(sys.argv) > 6 else 0.0
 lock = threading.Lock()
-stats = {}
+stats = {"open": 0}
 cache = {}
 target = {"served": None}
 reached = threading.Event()
@@ -39,8 +39,7 @@ def reset():
         reached.clear()
         # "open" counts on: connections that fetched before a reset are still open.
         stats.update(served=0, in_flight=0, max_in_flight=0, first=0.0, last=0.0,
-                     last_close=0.0, connections=0, max_open=stats.get("open", 0))
-        stats.setdefault("open", 0)
+                     last_close=0.0, connections=0, max_open=stats["open"])
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
