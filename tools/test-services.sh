@@ -27,12 +27,12 @@ svc_wait() { # svc_wait SECONDS CMD...
 }
 
 start_xvfb() {
-  local n
-  for n in 99 98 97 96 95 94; do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
-  done
-  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$SVC_DIR/xvfb.log" 2>&1 &
+  # -displayfd lets the server pick a free display itself, so parallel runs never collide.
+  local fifo="$SVC_DIR/xvfb.display" n
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$SVC_DIR/xvfb.log" 2>&1 &
   SVC_PIDS+=($!)
+  read -r -t 10 n <"$fifo" || { echo "Xvfb did not start" >&2; return 1; }
   export DISPLAY=:$n
   svc_wait 10 xdpyinfo || { echo "Xvfb did not start" >&2; return 1; }
 }
