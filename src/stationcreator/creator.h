@@ -17,13 +17,12 @@ extern int CreatorCustom;           // 1: the saved station gets the "custom" ma
 extern std::string CreatorLogoFile; // name inside "creator/" of the logo last picked
 
 // Resets the creator and fills it from path (a playlist, a station file, a text file
-// with "http://" lines; "" for an empty creator), then shows page 6. A file that offers
-// nothing usable (no known kind and no "http://" line) changes nothing and shows
-// nothing. Blocks on the file system only. Always returns 0.
+// with URL lines; "" for an empty creator), then shows page 6. A file that offers
+// nothing usable (no known kind and no URL line) changes nothing and shows nothing.
+// Blocks on the file system only. Always returns 0.
 int CreatorLoadFile(const std::string &path);
-// The fall-back import into the URL list: every line with "http://" (and not
-// "#EXTINF:"). 0 when it listed at least one URL; 1 (the list left empty) otherwise or
-// when the file cannot be read.
+// The fall-back import into the URL list: its URL lines (UrlLines). 0 when it listed at
+// least one URL; 1 (the list left empty) otherwise or when the file cannot be read.
 int CreatorImportUrlLines(const std::string &path);
 
 // Adds the trimmed URL entry to the list (not when it is "" or "http://") and keeps the

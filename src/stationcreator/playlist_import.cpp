@@ -31,24 +31,160 @@ std::string Between(const std::string &line, const std::string &lower, const std
     return end == std::string::npos ? std::string() : line.substr(start, end - start);
 }
 
-// <ref href="URL" />: the character after "=" (the opening quote) is skipped and the one
-// before " />" (the closing quote) dropped.
-std::string RefHref(const std::string &line, const std::string &lower) {
-    static const std::string kRef = "<ref href=";
-    const size_t start = lower.find(kRef) + kRef.size() + 1;
-    if (start > line.size()) {
-        return "";
-    }
-    const size_t end = lower.find(" />", start);
-    if (end == std::string::npos || end == start) {
-        return "";
-    }
-    return line.substr(start, end - start - 1);
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) < 33;
 }
 
-bool HasCountKey(const std::string &line) {
-    return Contains(line, "numberofentries=") || Contains(line, "NumberOfEntries=") ||
-           Contains(line, "NUMBEROFENTRIES=");
+size_t SkipBlanks(const std::string &text, size_t i) {
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
+    }
+    return i;
+}
+
+// One entity at text[at] ("&..."), appended to out; the length it took, 0 when it is no
+// entity we know (kept as written: an unescaped "&" in a query string is common).
+size_t AppendXmlEntity(const std::string &text, size_t at, std::string &out) {
+    const size_t semi = text.find(';', at);
+    if (semi == std::string::npos || semi - at > 10) {
+        return 0;
+    }
+    const std::string name = text.substr(at + 1, semi - at - 1);
+    static const std::pair<const char *, char> kNamed[] = {
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    for (const auto &[entity, c] : kNamed) {
+        if (name == entity) {
+            out += c;
+            return semi - at + 1;
+        }
+    }
+    if (name.size() < 2 || name[0] != '#') {
+        return 0;
+    }
+    const bool hex = name[1] == 'x' || name[1] == 'X';
+    const std::string digits = name.substr(hex ? 2 : 1);
+    const char *const kDigits = hex ? "0123456789abcdefABCDEF" : "0123456789";
+    if (digits.empty() || digits.find_first_not_of(kDigits) != std::string::npos) {
+        return 0;
+    }
+    const unsigned long code = std::stoul(digits, nullptr, hex ? 16 : 10);
+    // Control codes stay written out: a line end would split the station file's lines.
+    if (code < 0x20 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return 0;
+    }
+    std::u16string units;
+    if (code < 0x10000) {
+        units += char16_t(code);
+    } else {
+        units += char16_t(0xD800 + ((code - 0x10000) >> 10));
+        units += char16_t(0xDC00 + ((code - 0x10000) & 0x3FF));
+    }
+    out += Utf16ToUtf8(units);
+    return semi - at + 1;
+}
+
+std::string DecodeXmlEntities(const std::string &text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const size_t taken = text[i] == '&' ? AppendXmlEntity(text, i, out) : 0;
+        if (taken == 0) {
+            out += text[i++];
+        } else {
+            i += taken;
+        }
+    }
+    return out;
+}
+
+// The href of the element whose attributes start at line[i]; "" when it has none.
+// Quoted in either quote, or bare up to a blank or the end of the tag.
+std::string HrefAttribute(const std::string &line, const std::string &lower, size_t i) {
+    const size_t n = line.size();
+    for (;;) {
+        i = SkipBlanks(line, i);
+        if (i >= n || line[i] == '>' || line[i] == '<' || line.compare(i, 2, "/>") == 0) {
+            return "";
+        }
+        const size_t nameStart = i;
+        while (i < n && !IsBlank(line[i]) && line[i] != '=' && line[i] != '>') {
+            ++i;
+        }
+        const std::string name = lower.substr(nameStart, i - nameStart);
+        i = SkipBlanks(line, i);
+        if (i >= n || line[i] != '=') {
+            if (i == nameStart) {
+                ++i; // a stray character
+            }
+            continue;
+        }
+        i = SkipBlanks(line, i + 1);
+        std::string value;
+        if (i < n && (line[i] == '"' || line[i] == '\'')) {
+            const size_t end = line.find(line[i], i + 1);
+            if (end == std::string::npos) {
+                return "";
+            }
+            value = line.substr(i + 1, end - i - 1);
+            i = end + 1;
+        } else {
+            const size_t start = i;
+            while (i < n && !IsBlank(line[i]) && line[i] != '>' && line.compare(i, 2, "/>") != 0) {
+                ++i;
+            }
+            value = line.substr(start, i - start);
+        }
+        if (name == "href") {
+            return value;
+        }
+    }
+}
+
+// Every <ref> element of the line gives its href, entities decoded and trimmed; an
+// element with an empty or no href gives nothing.
+void AppendRefs(const std::string &line, const std::string &lower, std::vector<std::string> &urls) {
+    for (size_t at = lower.find("<ref"); at != std::string::npos; at = lower.find("<ref", at + 4)) {
+        // "<ref" followed by a blank: not <reference> or the like.
+        if (at + 4 < line.size() && IsBlank(line[at + 4])) {
+            const std::string url = Trim(DecodeXmlEntities(HrefAttribute(line, lower, at + 4)));
+            if (!url.empty()) {
+                urls.push_back(url);
+            }
+        }
+    }
+}
+
+// A playlist comment: "#" (M3U) or ";" (PLS) first after any blanks.
+bool IsCommentLine(const std::string &line) {
+    const size_t i = SkipBlanks(line, 0);
+    return i < line.size() && (line[i] == '#' || line[i] == ';');
+}
+
+// The URL a line holds: the text after a leading "Key=", or the whole line when the text
+// before its first "=" is already part of a URL (a query string's "="); trimmed.
+std::string UrlOfLine(const std::string &line) {
+    const size_t eq = line.find('=');
+    const bool keyed =
+        eq != std::string::npos && line.substr(0, eq).find("://") == std::string::npos;
+    return Trim(keyed ? line.substr(eq + 1) : line);
+}
+
+// A "key=value" line's key in lower case without surrounding blanks; "" without "=".
+std::string PlsKey(const std::string &line) {
+    return Lower(Trim(LineKey(line)));
+}
+
+// The title of an #EXTINF line starts after its first "," outside a quoted attribute
+// value (tvg-name="A, B"); with an unclosed quote, after its first ",".
+size_t ExtinfTitleComma(const std::string &line) {
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            quoted = !quoted;
+        } else if (line[i] == ',' && !quoted) {
+            return i;
+        }
+    }
+    return line.find(',');
 }
 
 // Reads at most limit + 1 bytes so that an oversized file is noticed without loading it.
@@ -81,11 +217,6 @@ std::optional<std::string> ReadBounded(const std::string &path, size_t limit) {
 }
 
 } // namespace
-
-std::string PlaylistValue(const std::string &line) {
-    const size_t eq = line.find('=');
-    return eq == std::string::npos ? line : line.substr(eq + 1);
-}
 
 CreatorFileKind DetectCreatorFileKind(const std::string &path) {
     CreatorFileKind kind = CreatorFileKind::Unknown;
@@ -131,15 +262,16 @@ std::optional<std::vector<std::string>> ReadPlaylistLines(const std::string &pat
 bool ImportPlsLines(const std::vector<std::string> &lines, CreatorImport &out, int &urlCount) {
     int hits = 0;
     for (const std::string &line : lines) {
-        std::string l = line;
-        if (HasCountKey(l)) {
-            l = PlaylistValue(l);
-            urlCount = StrToInt(l);
-            ++hits;
+        if (IsCommentLine(line)) {
+            continue;
         }
-        // "Title1" also matches Title10 and on; whichever comes first is the name.
-        if (Contains(l, "Title1")) {
-            out.name = PlaylistValue(l);
+        const std::string key = PlsKey(line);
+        if (key == "numberofentries") {
+            urlCount = StrToInt(LineValue(line));
+            ++hits;
+        } else if (StartsWith(key, "title1")) {
+            // Title10 and on match too; whichever comes first is the name.
+            out.name = LineValue(line);
             ++hits;
         }
         if (hits == 2) {
@@ -151,8 +283,8 @@ bool ImportPlsLines(const std::vector<std::string> &lines, CreatorImport &out, i
     }
     out.urls.clear();
     for (const std::string &line : lines) {
-        if (Contains(Lower(line), "file")) {
-            out.urls.push_back(Trim(PlaylistValue(line)));
+        if (!IsCommentLine(line) && StartsWith(PlsKey(line), "file")) {
+            out.urls.push_back(UrlOfLine(line));
         }
     }
     return static_cast<int>(out.urls.size()) != urlCount;
@@ -161,7 +293,7 @@ bool ImportPlsLines(const std::vector<std::string> &lines, CreatorImport &out, i
 bool ImportM3uLines(const std::vector<std::string> &lines, CreatorImport &out) {
     if (lines.size() >= 2 && Contains(Upper(lines[0]), "#EXTM3U") &&
         Contains(lines[1], "#EXTINF:")) {
-        const size_t comma = lines[1].find(',');
+        const size_t comma = ExtinfTitleComma(lines[1]);
         out.name = Trim(comma == std::string::npos ? lines[1] : lines[1].substr(comma + 1));
     }
     return true;
@@ -169,23 +301,15 @@ bool ImportM3uLines(const std::vector<std::string> &lines, CreatorImport &out) {
 
 bool ImportAsxLines(const std::vector<std::string> &lines, CreatorImport &out) {
     out.urls.clear();
-    for (const std::string &original : lines) {
-        std::string line = original;
-        std::string lower = Lower(line);
-        // Each test works on what the one before left of the line.
+    for (const std::string &line : lines) {
+        const std::string lower = Lower(line);
         if (Contains(lower, "<title>") && out.name.empty()) {
-            line = Between(line, lower, "<title>", "</title>");
-            lower = Lower(line);
-            out.name = Trim(line);
+            out.name = Trim(DecodeXmlEntities(Between(line, lower, "<title>", "</title>")));
         }
         if (Contains(lower, "<author>") && out.homepage == "http://www.") {
-            line = Between(line, lower, "<author>", "</author>");
-            lower = Lower(line);
-            out.homepage = Trim(line);
+            out.homepage = Trim(DecodeXmlEntities(Between(line, lower, "<author>", "</author>")));
         }
-        if (Contains(lower, "<ref href=")) {
-            out.urls.push_back(Trim(RefHref(line, lower)));
-        }
+        AppendRefs(line, lower, out.urls);
     }
     return out.urls.empty();
 }
@@ -193,8 +317,9 @@ bool ImportAsxLines(const std::vector<std::string> &lines, CreatorImport &out) {
 std::vector<std::string> UrlLines(const std::vector<std::string> &lines) {
     std::vector<std::string> urls;
     for (const std::string &line : lines) {
-        if (Contains(line, "http://") && !Contains(line, "#EXTINF:")) {
-            urls.push_back(Trim(PlaylistValue(line)));
+        if ((Contains(line, "http://") || Contains(line, "https://")) &&
+            !Contains(line, "#EXTINF:") && !IsCommentLine(line)) {
+            urls.push_back(UrlOfLine(line));
         }
     }
     return urls;

@@ -1,8 +1,8 @@
 #pragma once
 // Reading what the station creator imports: playlists (.pls, .m3u, .asx), station files
-// and any text file with "http://" lines. Pure parsing over lines and archives; the
-// creator module puts the result on its page. Main thread (the station archive is read
-// with the shared StationZip).
+// and any text file with "http://" or "https://" lines. Pure parsing over lines and
+// archives; the creator module puts the result on its page. Main thread (the station
+// archive is read with the shared StationZip).
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -42,19 +42,22 @@ struct CreatorImport {
 };
 
 // The rules for each kind over a file's lines. Each returns true when its own rule
-// failed, so that the "http://" lines are tried instead; names and homepages it found
-// stay in `out` either way. Matching ignores letter case where the rule says so, but the
-// texts taken keep the case they have in the file.
-// .pls: NumberOfEntries and Title1 keys, then every line with "file" in it; urlCount gets
-// the NumberOfEntries value.
+// failed, so that the URL lines are tried instead; names and homepages it found stay in
+// `out` either way. Matching ignores letter case where the rule says so, but the texts
+// taken keep the case they have in the file. Comment lines ("#" or ";" first) never count.
+// A URL line's URL is the text after its "Key=", or the whole line when the text before
+// its first "=" holds "://" (a query string).
+// .pls: the NumberOfEntries and Title1 keys (any letter case), then every File key;
+// urlCount gets the NumberOfEntries value.
 bool ImportPlsLines(const std::vector<std::string> &lines, CreatorImport &out, int &urlCount);
-// .m3u: the title of the #EXTINF line after #EXTM3U; the URLs always come from the
-// "http://" lines, so it always returns true.
+// .m3u: the title of the #EXTINF line after #EXTM3U (past its attributes); the URLs always
+// come from the URL lines, so it always returns true.
 bool ImportM3uLines(const std::vector<std::string> &lines, CreatorImport &out);
-// .asx: <title>, <author> (the homepage) and <ref href="..." /> in any letter case.
+// .asx: <title>, <author> (the homepage) and the href of every <ref> element, in any
+// letter case, XML entities decoded; a ref with an empty or no href adds nothing.
 bool ImportAsxLines(const std::vector<std::string> &lines, CreatorImport &out);
-// The fall-back: every line containing "http://" and not "#EXTINF:" gives the trimmed
-// text after its first "=" (the whole line without "="). Empty when there is none.
+// The fall-back: the URL of every line holding "http://" or "https://" that is neither a
+// comment nor an "#EXTINF:" line. Empty when there is none.
 std::vector<std::string> UrlLines(const std::vector<std::string> &lines);
 
 // Fills `out` from the bytes of a station file's "station_id.txt" (lines cut at CR LF):
@@ -69,11 +72,7 @@ void ImportStationDescription(const std::string &text, CreatorImport &out);
 void ImportStationFile(const std::string &path, CreatorImport &out);
 
 // The whole import of path as CreatorLoadFile needs it (path not empty). A playlist that
-// cannot be read shows an empty creator; a file of unknown kind without "http://" lines
-// fails.
+// cannot be read shows an empty creator; a file of unknown kind without URL lines fails.
 CreatorImport ImportCreatorFile(const std::string &path, int &urlCount);
-
-// Text helpers of the import: the text after the first "=" (the whole line without one).
-std::string PlaylistValue(const std::string &line);
 
 } // namespace hvn

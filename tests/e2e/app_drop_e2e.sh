@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Files dropped on the real window by an XDND source, as a file manager drops them
 # (text/uri-list, blanks and UTF-8 percent-encoded), open in the station creator: a
-# .pls, an .m3u, an .asx, a station file and a plain text file with a URL line. Saving
-# each writes the station that the creator was filled with.
+# .pls, an .m3u, an .asx, a station file and a plain text file with a URL line, an .m3u
+# whose URL has a query string and a comment line before it, and one whose only URL is
+# https. Saving each writes the station that the creator was filled with.
 # Usage: app_drop_e2e.sh PATH_TO_HALVANE PATH_TO_XDND_DROP
 set -u
 BIN=$1
@@ -17,6 +18,9 @@ printf '[playlist]\r\nNumberOfEntries=1\r\nFile1=http://127.0.0.1:9/PLS\r\nTitle
 printf '#EXTM3U\n#EXTINF:-1, Dropped M3u\nhttp://127.0.0.1:9/m3u\n' >"$SRC/radio.m3u"
 printf '<asx version="3.0">\n<title>Dropped Asx</title>\n<author>http://asx.example</author>\n<entry><ref href="http://127.0.0.1:9/asx" /></entry>\n</asx>\n' \
   >"$SRC/radio.asx"
+printf '#EXTM3U\n#EXTINF:-1,Query M3u\n# http://127.0.0.1:9/comment\nhttp://127.0.0.1:9/;s.mp3?type=http&nocache=42\n' \
+  >"$SRC/query.m3u"
+printf '#EXTM3U\r\n#EXTINF:-1,Secure M3u\r\nhttps://127.0.0.1:9/secure\r\n' >"$SRC/secure.m3u"
 printf 'a station I heard of\nurl=http://127.0.0.1:9/txt\n' >"$SRC/notes 5%41.txt"
 cp "$DIR/stations/st1.hvn" "$SRC/old copy.hvn"
 
@@ -64,11 +68,13 @@ drop_and_save "$SRC/radio.m3u" 60 138 "$NEW" m3u
 drop_and_save "$SRC/radio.asx" 100 40 "$NEW" asx
 drop_and_save "$SRC/notes 5%41.txt" 100 40 "$NEW" txt # "%41" stays as it is
 drop_and_save "$SRC/old copy.hvn" 100 40 "old copy.hvn" hvn
+drop_and_save "$SRC/query.m3u" 100 40 "$NEW" query
+drop_and_save "$SRC/secure.m3u" 100 40 "$NEW" secure
 
 # Each saved station_id.txt, lines joined by "|".
 python3 - "$DIR/saved" >"$DIR/saved.txt" <<'PY'
 import sys, zipfile
-for kind in ["pls", "m3u", "asx", "txt", "hvn"]:
+for kind in ["pls", "m3u", "asx", "txt", "hvn", "query", "secure"]:
     with zipfile.ZipFile(f"{sys.argv[1]}/{kind}") as z:
         print(kind, "|".join(z.read("station_id.txt").decode("latin-1").split("\r\n")))
 PY
@@ -78,6 +84,8 @@ m3u Dropped M3u|http://www.|0|1|http://127.0.0.1:9/m3u
 asx Dropped Asx|http://asx.example|0|1|http://127.0.0.1:9/asx
 txt Unknown Station|http://www.|0|1|http://127.0.0.1:9/txt
 hvn Rock Two|http://example.invalid|20|1|http://127.0.0.1:9/none
+query Query M3u|http://www.|0|1|http://127.0.0.1:9/;s.mp3?type=http&nocache=42
+secure Secure M3u|http://www.|0|1|https://127.0.0.1:9/secure
 EXPECTED
 
 close_and_wait

@@ -179,7 +179,7 @@ TEST_F(CreatorTest, ImportUrlLines_listOrOne) {
     SaveBytes("urls.txt", "#EXTINF:-1,http://not/\nFile1=http://a/1\nhttp://b/2\n");
     EXPECT_EQ(CreatorImportUrlLines("urls.txt"), 0);
     EXPECT_EQ(ItemTexts(CreatorUrlComboBox), (Items{"2", "http://a/1", "http://b/2"}));
-    SaveBytes("none.txt", "https://secure/\n");
+    SaveBytes("none.txt", "# https://commented/\nftp://other/\n");
     EXPECT_EQ(CreatorImportUrlLines("none.txt"), 1);
     EXPECT_EQ(CountGadgetItems(CreatorUrlComboBox), 0);
     EXPECT_EQ(CreatorImportUrlLines("absent.txt"), 1);

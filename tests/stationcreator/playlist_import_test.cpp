@@ -1,5 +1,6 @@
 #include "catalogue/station_files.h"
 #include "core/fs.h"
+#include "core/strings.h"
 #include "core/text_file.h"
 #include "core/zip.h"
 #include "stationcreator/playlist_import.h"
@@ -119,12 +120,19 @@ TEST(PlsImport, Lines_nameCountAndUrls) {
          "N",
          {"http://a/1"},
          -7},
-        {"mixed-case count key is not a key",
-         {"Numberofentries=1", "Title1=N", "File1=http://a/1"},
-         true,
+        {"keys in any letter case, comments skipped",
+         {"; File9=http://old/", "Numberofentries = 1", "; Title1=Comment", "tItle1=N",
+          "file1=http://a/1"},
+         false,
          "N",
          {"http://a/1"},
-         -7},
+         1},
+        {"a title holding \"file\" is no File line",
+         {"NumberOfEntries=2", "File1=http://a/1", "Title1=Profile", "File2=http://a/2"},
+         false,
+         "Profile",
+         {"http://a/1", "http://a/2"},
+         2},
         {"no entries at all",
          {"[playlist]", "NumberOfEntries=0", "Title1=Empty"},
          false,
@@ -166,8 +174,19 @@ TEST(M3uImport, Lines_titleOfExtinfAfterHeader) {
          {"#EXTM3U", "#EXTINF:-1,http://title/", "http://a/1"},
          "http://title/",
          {"http://a/1"}},
-        {"capital scheme is no URL line", {"HTTP://A/1", "https://b/2"}, "", {}},
-        {"URL with its own = is cut", {"http://a/x?id=5"}, "", {"5"}},
+        {"https is a URL line, a capital scheme is not",
+         {"HTTP://A/1", "https://b/2"},
+         "",
+         {"https://b/2"}},
+        {"a URL keeps its query, a key is dropped",
+         {"http://a/x?id=5&b=6", "File1=http://a/y?id=5", " url = https://a/z "},
+         "",
+         {"http://a/x?id=5&b=6", "http://a/y?id=5", "https://a/z"}},
+        {"comments never give URLs",
+         {"#EXTM3U url-tvg=\"http://epg/\"", "#EXTVLCOPT:http-referrer=http://r/", " # http://c/",
+          "; http://s/", "http://a/1"},
+         "",
+         {"http://a/1"}},
     };
     for (const Case &c : cases) {
         CreatorImport out;
@@ -208,9 +227,28 @@ TEST(AsxImport, Lines_titleAuthorAndRefsInAnyCase) {
          "Second",
          "http://www.",
          {"http://a/1"}},
-        {"no blank before />", {"<ref href=\"http://a/1\"/>"}, false, "", "http://www.", {""}},
+        {"no blank before />",
+         {"<ref href=\"http://a/1\"/>"},
+         false,
+         "",
+         "http://www.",
+         {"http://a/1"}},
+        {"blanks around =, other attributes, entities",
+         {"<Ref  lang=\"en\"  HREF = 'http://a/1?x=1&amp;y=&#50;&#x33;' >",
+          "<ref href=\"\"/><ref/><reference href=\"http://no/\"/><entryref href=\"http://no/\"/>",
+          "<ref href=http://a/bare/>"},
+         false,
+         "",
+         "http://www.",
+         {"http://a/1?x=1&y=23", "http://a/bare"}},
+        {"control codes stay written out",
+         {"<title>A&#10;B</title>", "<ref href=\"http://a/&#13;x\"/>"},
+         false,
+         "A&#10;B",
+         "http://www.",
+         {"http://a/&#13;x"}},
         {"no refs", {"<asx>", "<title>None</title>", "</asx>"}, true, "None", "http://www.", {}},
-        {"ref cut short", {"<ref href="}, false, "", "http://www.", {""}},
+        {"ref cut short", {"<ref href=\"http://a/1", "<ref href="}, true, "", "http://www.", {}},
     };
     for (const Case &c : cases) {
         CreatorImport out;
@@ -253,19 +291,124 @@ TEST(StationDescription, Text_fieldsAndAtMostCountUrls) {
     }
 }
 
-TEST_F(ImportDir, PlaylistFile_bomsAndCrLf_sameAsPlainText) {
-    const std::string plain = "#EXTM3U\r\n#EXTINF:-1,Name\r\nhttp://a/1\r\n";
-    std::string utf16le = "\xFF\xFE";
-    for (char c : plain) {
-        utf16le += c;
-        utf16le += '\0';
+// How a file's text is stored: line ends, byte-order mark, UTF-16 in either order.
+enum class Stored { Lf, CrLf, Utf8Bom, Utf16Le, Utf16Be };
+
+std::string Store(const std::string &text, Stored as) {
+    const std::string crlf = Replace(text, "\n", "\r\n");
+    if (as == Stored::Lf || as == Stored::CrLf || as == Stored::Utf8Bom) {
+        return (as == Stored::Utf8Bom ? "\xEF\xBB\xBF" : "") + (as == Stored::Lf ? text : crlf);
     }
-    for (const std::string &bytes : {plain, "\xEF\xBB\xBF" + plain, utf16le}) {
+    bool ok = true;
+    const bool le = as == Stored::Utf16Le;
+    std::string bytes = le ? "\xFF\xFE" : "\xFE\xFF";
+    for (char16_t unit : Utf8ToUtf16(crlf, ok)) {
+        const char low = char(unit & 0xFF), high = char(unit >> 8);
+        bytes += le ? low : high;
+        bytes += le ? high : low;
+    }
+    return bytes;
+}
+
+// Playlists as directories, servers and players write them, each with the name and
+// stream URLs it means.
+TEST_F(ImportDir, RealPlaylists_nameAndUrlsTheyMean) {
+    struct Case {
+        const char *file;
+        Stored stored;
+        std::string text;
+        std::string name;
+        Lines urls;
+        std::string homepage = "http://www.";
+    };
+    const Case cases[] = {
+        {"server.pls",
+         Stored::CrLf,
+         "[playlist]\nnumberofentries=2\nFile1=http://127.0.0.1:8000/"
+         ";stream.mp3?type=http&nocache=42\n"
+         "Title1=(#1 - 12/500) Groove: ambient\nLength1=-1\nFile2=https://127.0.0.1:8443/live\n"
+         "Title2=(#2 - 3/500) Groove\nLength2=-1\nVersion=2\n",
+         "(#1 - 12/500) Groove: ambient",
+         {"http://127.0.0.1:8000/;stream.mp3?type=http&nocache=42", "https://127.0.0.1:8443/live"}},
+        {"nocount.pls",
+         Stored::Lf,
+         "[playlist]\n; backup: http://127.0.0.1:9/old\nfile1=https://127.0.0.1/Live.AAC?sid=1\n"
+         "title1=Live Radio\nlength1=-1\nversion=2",
+         "Live Radio",
+         {"https://127.0.0.1/Live.AAC?sid=1"}},
+        {"bom.pls",
+         Stored::Utf8Bom,
+         "[Playlist]\nNumberOfEntries=1\nFile1=http://127.0.0.1/a\nTitle1=Radio \xC3\x84\n",
+         "Radio \xC3\x84",
+         {"http://127.0.0.1/a"}},
+        {"windows.pls",
+         Stored::Utf16Le,
+         "[playlist]\nNUMBEROFENTRIES=1\nFILE1=http://127.0.0.1/w?a=1\nTITLE1=Caf\xC3\xA9 FM\n",
+         "Caf\xC3\xA9 FM",
+         {"http://127.0.0.1/w?a=1"}},
+        {"iptv.m3u8",
+         Stored::Lf,
+         "#EXTM3U x-tvg-url=\"http://127.0.0.1/epg.xml\"\n"
+         "#EXTINF:-1 tvg-id=\"jazz\" tvg-name=\"Jazz, Blues\" tvg-logo=\"https://127.0.0.1/j.png\" "
+         "group-title=\"Music, Jazz\",Jazz FM\n#EXTVLCOPT:http-user-agent=Mozilla/5.0\n"
+         "https://127.0.0.1:8443/jazz.aac?token=ab=&sid=7\n"
+         "#EXTINF:-1 tvg-logo=\"http://127.0.0.1/b.png\" group-title=\"Music\",Blues\n"
+         "http://127.0.0.1:8000/blues\n",
+         "Jazz FM",
+         {"https://127.0.0.1:8443/jazz.aac?token=ab=&sid=7", "http://127.0.0.1:8000/blues"}},
+        {"secure.m3u",
+         Stored::CrLf,
+         "#EXTM3U\n#EXTINF:-1,Secure Radio\nhttps://127.0.0.1/s.mp3\n",
+         "Secure Radio",
+         {"https://127.0.0.1/s.mp3"}},
+        {"plain.m3u",
+         Stored::Lf,
+         "# saved by hand\n#http://127.0.0.1:9/old\nhttp://127.0.0.1/listen?sid=1\n\n"
+         "  http://127.0.0.1/Two.ogg  ",
+         "",
+         {"http://127.0.0.1/listen?sid=1", "http://127.0.0.1/Two.ogg"}},
+        {"player.m3u",
+         Stored::Utf16Be,
+         "#EXTM3U\n#EXTINF:0,Radio \xC3\x96\nhttp://127.0.0.1/\xC3\xB6.mp3\n",
+         "Radio \xC3\x96",
+         {"http://127.0.0.1/\xC3\xB6.mp3"}},
+        {"wmp.asx",
+         Stored::CrLf,
+         "<ASX VERSION=\"3.0\">\n  <TITLE>Rock &amp; Roll</TITLE>\n  "
+         "<AUTHOR>http://127.0.0.1/</AUTHOR>\n"
+         "  <ENTRY>\n    <REF HREF = \"http://127.0.0.1/rock?a=1&amp;b=2\"/>\n"
+         "    <Ref href='mms://127.0.0.1/rock' />\n  </ENTRY>\n</ASX>\n",
+         "Rock & Roll",
+         {"http://127.0.0.1/rock?a=1&b=2", "mms://127.0.0.1/rock"},
+         "http://127.0.0.1/"},
+        {"oneline.asx",
+         Stored::Lf,
+         "<asx version=\"3.0\"><title>One Line</title><entry><ref href=\"http://127.0.0.1/a\"/>"
+         "</entry><entry><ref href=\"http://127.0.0.1/b\" /></entry></asx>",
+         "One Line",
+         {"http://127.0.0.1/a", "http://127.0.0.1/b"}},
+        {"entities.asx",
+         Stored::Utf8Bom,
+         "<asx version=\"3.0\">\n<title>Caf&#233; &#x26; Bar</title>\n<entry>\n<ref href=\"\" />\n"
+         "<ref href=\"http://127.0.0.1/caf&#xE9;\" />\n<moreinfo href=\"http://127.0.0.1/about\" "
+         "/>\n"
+         "</entry>\n</asx>\n",
+         "Caf\xC3\xA9 & Bar",
+         {"http://127.0.0.1/caf\xC3\xA9"}},
+        {"notes.txt",
+         Stored::CrLf,
+         "Stations I like\nstream=http://127.0.0.1/x.mp3?id=5\nhttps://127.0.0.1/y\n"
+         "; http://127.0.0.1:9/comment\n",
+         "",
+         {"http://127.0.0.1/x.mp3?id=5", "https://127.0.0.1/y"}},
+    };
+    for (const Case &c : cases) {
         int count = 0;
-        const CreatorImport out = ImportCreatorFile(Write("list.m3u", bytes), count);
-        EXPECT_FALSE(out.failed);
-        EXPECT_EQ(out.name, "Name");
-        EXPECT_EQ(out.urls, Lines{"http://a/1"});
+        const CreatorImport out = ImportCreatorFile(Write(c.file, Store(c.text, c.stored)), count);
+        EXPECT_FALSE(out.failed) << c.file;
+        EXPECT_EQ(out.name, c.name) << c.file;
+        EXPECT_EQ(out.urls, c.urls) << c.file;
+        EXPECT_EQ(out.homepage, c.homepage) << c.file;
     }
 }
 
