@@ -112,10 +112,7 @@ std::string HrefAttribute(const std::string &line, const std::string &lower, siz
         const std::string name = lower.substr(nameStart, i - nameStart);
         i = SkipBlanks(line, i);
         if (i >= n || line[i] != '=') {
-            if (i == nameStart) {
-                ++i; // a stray character
-            }
-            continue;
+            continue; // an attribute without value
         }
         i = SkipBlanks(line, i + 1);
         std::string value;
