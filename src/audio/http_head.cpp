@@ -75,12 +75,23 @@ using UrlPtr = std::unique_ptr<CURLU, UrlFree>;
 
 constexpr unsigned kSetFlags = CURLU_URLENCODE;
 
+// A URL or reference without the blanks and line ends around it, which belong to the text
+// it came in; nullopt when it holds a zero byte, which curl would take as its end.
+std::optional<std::string> url_text(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return std::string();
+    text = text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
+    if (text.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    return std::string(text);
+}
+
 // url held by a curl URL handle; nullptr when curl cannot read it.
 UrlPtr curl_parse(std::string_view url) {
-    if (url.find('\0') != std::string_view::npos)
-        return nullptr;
+    const auto text = url_text(url);
     UrlPtr handle(curl_url());
-    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, std::string(url).c_str(), kSetFlags))
+    if (!text || !handle || curl_url_set(handle.get(), CURLUPART_URL, text->c_str(), kSetFlags))
         return nullptr;
     return handle;
 }
@@ -130,16 +141,16 @@ std::optional<StreamUrl> parse_stream_url(std::string_view text) {
 
 std::string resolve_location(const StreamUrl &base, std::string_view reference) {
     UrlPtr url = curl_parse(base.url);
-    if (!url || reference.find('\0') != std::string_view::npos)
+    const auto text = url_text(reference);
+    if (!url || !text)
         return "";
     CURLUcode rc;
-    if (reference.empty() || reference.front() == '#') {
+    if (text->empty() || text->front() == '#') {
         // The base with the reference's fragment; curl 7.88 would drop its last segment.
-        const std::string fragment(reference.substr(reference.empty() ? 0 : 1));
         rc = curl_url_set(url.get(), CURLUPART_FRAGMENT,
-                          reference.empty() ? nullptr : fragment.c_str(), kSetFlags);
+                          text->empty() ? nullptr : text->c_str() + 1, kSetFlags);
     } else {
-        rc = curl_url_set(url.get(), CURLUPART_URL, std::string(reference).c_str(), kSetFlags);
+        rc = curl_url_set(url.get(), CURLUPART_URL, text->c_str(), kSetFlags);
     }
     if (rc != CURLUE_OK)
         return "";

@@ -26,6 +26,7 @@ TEST(HttpHeadTest, ParseStreamUrl_urls_partsOrRejected) {
         {"http://u:p@h:1/x", true, false, "h", 1, "/x", "u:p"},
         {"http://[::1]:8080/s", true, false, "[::1]", 8080, "/s", ""},
         {"http://h?x=1", true, false, "h", 80, "/?x=1", ""},
+        {" http://h/x \r\n", true, false, "h", 80, "/x", ""},
         {"http://u%40x:p%3Aq@h/", true, false, "h", 80, "/", "u@x:p:q"},
         {"http://h/a b/\xC3\xA4?c d", true, false, "h", 80, "/a%20b/%c3%a4?c+d", ""},
         {"http://h:0/", false},
