@@ -15,7 +15,9 @@ bool equal_nocase(std::string_view a, std::string_view b) {
            });
 }
 
-std::string_view trim(std::string_view s) {
+} // namespace
+
+std::string_view trim_blanks(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
@@ -23,16 +25,15 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-} // namespace
-
 std::optional<std::string> icy_header(std::string_view headers, std::string_view name) {
     while (!headers.empty()) {
         size_t end = headers.find('\n');
         std::string_view line = headers.substr(0, end);
         headers = end == std::string_view::npos ? std::string_view{} : headers.substr(end + 1);
         size_t colon = line.find(':');
-        if (colon != std::string_view::npos && equal_nocase(trim(line.substr(0, colon)), name))
-            return std::string(trim(line.substr(colon + 1)));
+        if (colon != std::string_view::npos &&
+            equal_nocase(trim_blanks(line.substr(0, colon)), name))
+            return std::string(trim_blanks(line.substr(colon + 1)));
     }
     return std::nullopt;
 }

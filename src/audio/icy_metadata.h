@@ -14,6 +14,9 @@ namespace hvn {
 // lines), name compared without case; nullopt when the server sent no such header.
 std::optional<std::string> icy_header(std::string_view headers, std::string_view name);
 
+// s without the blanks and tabs around it and a CR at its end: a header value.
+std::string_view trim_blanks(std::string_view s);
+
 // The StreamTitle of one metadata block ("StreamTitle='...';StreamUrl='...';"): the bytes
 // between the quotes as UTF-8 (see tag_text_utf8); nullopt when the block has none.
 std::optional<std::string> icy_stream_title(std::string_view block);

@@ -51,9 +51,7 @@ int read_result(int averror) {
 // A connection to url's host; nullptr with result set when it cannot be made.
 AvioPtr connect(NetStream &stream, const StreamUrl &url, int &result) {
     const std::string address =
-        std::string(url.tls ? "tls://" : "tcp://") +
-        (url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host) + ":" +
-        std::to_string(url.port);
+        std::string(url.tls ? "tls://" : "tcp://") + url.host + ":" + std::to_string(url.port);
     AVDictionary *opts = nullptr;
     const std::string timeoutUs = std::to_string(int64_t(stream.timeoutMs) * 1000);
     av_dict_set(&opts, "rw_timeout", timeoutUs.c_str(), 0);
@@ -80,7 +78,7 @@ std::optional<HttpHead> request(AVIOContext *pb, const StreamUrl &url, std::stri
     std::string head;
     uint8_t chunk[kReadChunk];
     size_t end;
-    while ((end = head.find("\r\n\r\n")) == std::string::npos) {
+    while ((end = http_head_size(head)) == 0) {
         if (head.size() > kMaxHeadBytes) {
             result = FMOD_ERR_HTTP;
             return std::nullopt;
@@ -92,8 +90,8 @@ std::optional<HttpHead> request(AVIOContext *pb, const StreamUrl &url, std::stri
         }
         head.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
     }
-    body = head.substr(end + 4);
-    head.resize(end + 4);
+    body = head.substr(end);
+    head.resize(end);
     auto parsed = parse_http_head(head);
     result = parsed ? FMOD_OK : FMOD_ERR_HTTP;
     return parsed;
@@ -103,72 +101,99 @@ bool is_redirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// Connects to location and follows redirects; on success pb is the open response, head its
-// head and location the URL that answered.
-int open_stream(NetStream &stream, std::string &location, AvioPtr &pb, HttpHead &head,
-                std::string &body) {
-    for (int redirects = 0;; ++redirects) {
-        auto url = parse_stream_url(location);
-        if (!url)
-            return FMOD_ERR_NET_CONNECT;
-        int result = FMOD_OK;
-        pb = connect(stream, *url, result);
-        if (!pb)
-            return result;
-        auto parsed = request(pb.get(), *url, body, result);
-        if (!parsed)
-            return result;
-        head = *parsed;
-        if (!is_redirect(head.status) || head.location.empty())
-            return http_status_result(head.status);
-        if (redirects >= kMaxRedirects)
-            return FMOD_ERR_NET_REDIRECT;
-        location = resolve_location(*url, head.location);
-        pb.reset();
-    }
-}
-
-// Reads on until body holds at least size bytes or the response ended; false on a failure.
-bool read_body(AVIOContext *pb, std::string &body, size_t size, int &result) {
-    uint8_t chunk[kReadChunk];
-    while (body.size() < size) {
-        int n = avio_read_partial(pb, chunk, sizeof chunk);
-        if (n == 0 || n == AVERROR_EOF)
-            return true;
-        if (n < 0) {
-            result = read_result(n);
-            return false;
-        }
-        body.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// A sound response: the open connection, its head, the body bytes already read, and for
+// A response: the open connection, its head, the body bytes already read (without the
+// chunk framing, which some servers and proxies add even to an HTTP/1.0 response), and for
 // HLS only the playlist's URL (the demuxer reads it itself).
 struct Source {
     AvioPtr pb;
     HttpHead head;
     std::string body;
+    std::optional<Dechunker> chunks;
     std::string hlsUrl;
 };
+
+// Reads what the connection has, up to max bytes, and appends the body's bytes among them
+// to out. The bytes read; 0 at the end of the body; an AVERROR on a failure.
+int read_some(Source &source, std::string &out, size_t max) {
+    if (source.chunks && source.chunks->done())
+        return 0;
+    uint8_t chunk[kReadChunk];
+    int n = avio_read_partial(source.pb.get(), chunk, static_cast<int>(std::min(max, kReadChunk)));
+    if (n == AVERROR_EOF)
+        return 0;
+    if (n <= 0)
+        return n;
+    if (!source.chunks)
+        out.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+    else if (!source.chunks->feed(chunk, static_cast<size_t>(n), out))
+        return AVERROR_INVALIDDATA;
+    return n;
+}
+
+// Connects to location and follows redirects; on success out holds the open response and
+// location the URL that answered.
+int open_stream(NetStream &stream, std::string &location, Source &out) {
+    for (int redirects = 0;; ++redirects) {
+        auto url = parse_stream_url(location);
+        if (!url)
+            return FMOD_ERR_NET_CONNECT;
+        int result = FMOD_OK;
+        out.pb = connect(stream, *url, result);
+        if (!out.pb)
+            return result;
+        auto parsed = request(out.pb.get(), *url, out.body, result);
+        if (!parsed)
+            return result;
+        out.head = *parsed;
+        if (!is_redirect(out.head.status) || out.head.location.empty())
+            break;
+        if (redirects >= kMaxRedirects)
+            return FMOD_ERR_NET_REDIRECT;
+        location = resolve_location(*url, out.head.location);
+        out.pb.reset();
+    }
+    if (int status = http_status_result(out.head.status); status != FMOD_OK)
+        return status;
+    if (out.head.chunked) {
+        const std::string raw = std::move(out.body);
+        out.body.clear();
+        out.chunks.emplace();
+        if (!out.chunks->feed(reinterpret_cast<const uint8_t *>(raw.data()), raw.size(), out.body))
+            return FMOD_ERR_NET_READ;
+    }
+    return FMOD_OK;
+}
+
+// Reads on until the body holds at least size bytes or ended; false on a failure.
+bool read_body(Source &source, size_t size, int &result) {
+    while (source.body.size() < size) {
+        int n = read_some(source, source.body, kReadChunk);
+        if (n == 0)
+            return true;
+        if (n < 0) {
+            result = read_result(n);
+            return false;
+        }
+    }
+    return true;
+}
 
 // Opens the sound of url. A playlist is followed to its first entry that answers, then the
 // next; nested playlists up to kMaxPlaylistDepth.
 int open_source(NetStream &stream, std::string url, int depth, Source &out) {
-    int result = open_stream(stream, url, out.pb, out.head, out.body);
+    int result = open_stream(stream, url, out);
     if (result != FMOD_OK)
         return result;
     const std::string target = parse_stream_url(url)->target;
     BodyKind kind = body_kind(out.head.contentType, target);
     if (kind == BodyKind::Unsure) {
-        if (!read_body(out.pb.get(), out.body, kSniffBytes, result))
+        if (!read_body(out, kSniffBytes, result))
             return result;
         kind = looks_like_playlist(out.body) ? BodyKind::Playlist : BodyKind::Sound;
     }
     if (kind == BodyKind::Sound)
         return FMOD_OK;
-    if (!read_body(out.pb.get(), out.body, kMaxPlaylistBytes + 1, result))
+    if (!read_body(out, kMaxPlaylistBytes + 1, result))
         return result;
     out.pb.reset();
     if (out.body.size() > kMaxPlaylistBytes)
@@ -223,18 +248,19 @@ public:
     }
 
     // Until the server ends the body (FMOD_OK), a failure, or an abort.
-    int run(AVIOContext *pb) {
-        uint8_t chunk[kReadChunk];
+    int run(Source &source) {
+        std::string piece;
         for (;;) {
             size_t space = stream_.ring.wait_space();
             if (space == 0)
                 return FMOD_OK; // aborted
-            int n = avio_read_partial(pb, chunk, static_cast<int>(std::min(space, kReadChunk)));
-            if (n == 0 || n == AVERROR_EOF)
+            piece.clear();
+            int n = read_some(source, piece, space);
+            if (n == 0)
                 return FMOD_OK;
             if (n < 0)
                 return stream_.aborted ? FMOD_OK : read_result(n);
-            take(chunk, static_cast<size_t>(n));
+            take(reinterpret_cast<const uint8_t *>(piece.data()), piece.size());
         }
     }
 
@@ -279,7 +305,7 @@ void run_network(std::shared_ptr<NetStream> stream) {
             BodyPump pump(*stream, source.head);
             // The head's last read may have brought the first bytes of the body.
             pump.take(reinterpret_cast<const uint8_t *>(source.body.data()), source.body.size());
-            result = pump.run(source.pb.get());
+            result = pump.run(source);
             received = pump.received();
         }
         source.pb.reset();

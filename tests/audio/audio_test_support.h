@@ -156,20 +156,28 @@ public:
         return true;
     }
     // Sends bytes at bytesPerSecond from the first byte on, no burst, the way a station
-    // sends in real time (in 20 ms steps); false when the peer left or the server stops.
-    bool send_paced(const std::string &bytes, int bytesPerSecond) {
+    // sends in real time (in 20 ms steps), each step its own chunk when chunked; false when
+    // the peer left or the server stops.
+    bool send_paced(const std::string &bytes, int bytesPerSecond, bool chunked = false) {
         const auto start = std::chrono::steady_clock::now();
         size_t sent = 0;
         while (sent < bytes.size() && !stopping_()) {
             const double elapsed =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             const size_t due = std::min(bytes.size(), size_t(elapsed * bytesPerSecond) + 1);
-            if (due > sent && !send(bytes.substr(sent, due - sent)))
+            if (due > sent && !send(chunked ? chunk(bytes.substr(sent, due - sent))
+                                            : bytes.substr(sent, due - sent)))
                 return false;
             sent = std::max(sent, due);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        return sent == bytes.size();
+        return sent == bytes.size() && (!chunked || send("0\r\n\r\n"));
+    }
+    // One chunk of a chunked body: its size in hex, the bytes, and CR LF.
+    static std::string chunk(const std::string &bytes) {
+        char size[20];
+        std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+        return size + bytes + "\r\n";
     }
     // Keeps the connection open without sending until the server stops or the peer leaves.
     void hold() {
@@ -324,6 +332,22 @@ inline void serve_folder(Connection &c, const std::filesystem::path &dir) {
                                             : "application/octet-stream";
     c.send("HTTP/1.0 200 OK\r\nContent-Type: " + type +
            "\r\nContent-Length: " + std::to_string(ss.str().size()) + "\r\n\r\n" + ss.str());
+}
+
+// An ICY body: the sound with a metadata block after every metaint bytes, blocks[i] (padded
+// to a multiple of 16) after the i-th run of sound, empty blocks after the rest.
+inline std::string icy_body(const std::string &sound, size_t metaint,
+                            const std::vector<std::string> &blocks) {
+    std::string out;
+    size_t i = 0;
+    for (size_t pos = 0; pos + metaint <= sound.size(); pos += metaint, ++i) {
+        out += sound.substr(pos, metaint);
+        std::string block = i < blocks.size() ? blocks[i] : "";
+        block.resize(std::min<size_t>((block.size() + 15) / 16 * 16, 255 * 16), '\0');
+        out += static_cast<char>(block.size() / 16);
+        out += block;
+    }
+    return out;
 }
 
 inline std::string http_ok(const std::string &contentType, const std::string &extra = "") {

@@ -272,17 +272,8 @@ TEST_F(FaultsTest, Fault_stallBeforeBufferFull_bufferingThenTimeout) {
 // An ICY stream: the MP3 with a metadata block after every metaint bytes of sound.
 std::string icy_stream(const std::string &mp3, size_t metaint,
                        const std::vector<std::string> &blocks) {
-    std::string out = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:  64 \r\nicy-metaint: " +
-                      std::to_string(metaint) + "\r\n\r\n";
-    size_t i = 0;
-    for (size_t pos = 0; pos + metaint <= mp3.size(); pos += metaint, ++i) {
-        out += mp3.substr(pos, metaint);
-        std::string block = i < blocks.size() ? blocks[i] : "";
-        block.resize(std::min<size_t>((block.size() + 15) / 16 * 16, 255 * 16), '\0');
-        out += static_cast<char>(block.size() / 16);
-        out += block;
-    }
-    return out;
+    return "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:  64 \r\nicy-metaint: " +
+           std::to_string(metaint) + "\r\n\r\n" + test::icy_body(mp3, metaint, blocks);
 }
 
 TEST_F(FaultsTest, Fault_icyBlocks_songsReplaceEachOtherAndBadBlocksAreHarmless) {

@@ -288,6 +288,131 @@ TEST(StationsTest, Station_sourceKilledAndBack4sLater_heardAgainOnTheSameChannel
     EXPECT_LT(Clock::now() - start, 500ms);
 }
 
+// Shapes real servers and proxies answer in, each of which must play like the plain stream:
+// chunked bodies (even to our HTTP/1.0 request) of MP3 with ICY blocks, of AAC and of Ogg;
+// heads, redirects and playlists with bare LF line ends and relative references; bitrates
+// as servers write them. All at once, each on its own server, tone and channel.
+TEST(StationsTest, Station_serverShapes_heardCleanWithTitlesAndBitrate) {
+    HVN_REQUIRE_ENV(pulse, "PULSE_SERVER");
+    constexpr int kSeconds = 20;
+    auto media = [](int hz, const std::string &args) {
+        const std::string sine = "0.15*sin(2*PI*" + std::to_string(hz) + "*t)";
+        return test::make_media(
+            "aevalsrc=" + sine + "|" + sine + ":s=44100:d=" + std::to_string(kSeconds), args);
+    };
+    auto icy = [](const std::string &mp3, const std::string &song) {
+        return test::icy_body(mp3, 8000, {"StreamTitle='" + song + "';"});
+    };
+    struct Case {
+        const char *name;
+        int hz;
+        std::string head; // of the sound's response, line ends as the server writes them
+        std::string body; // sent at real-time pace
+        bool chunked;
+        std::optional<std::string> bitrate, artist, title;
+        const char *first;     // the path played
+        const char *soundPath; // where the sound is; other paths are 404 or in replies
+    };
+    const std::string mp3Head = "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n"
+                                "icy-metaint: 8000\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const Case cases[] = {
+        {"chunked mp3 with icy", 440, mp3Head,
+         icy(media(440, kMp3.args), "Chunk Artist - Chunk Song"), true, "128", "Chunk Artist",
+         "Chunk Song", "/s", "/s"},
+        {"chunked aac", 620,
+         "HTTP/1.1 200 OK\r\nContent-Type: audio/aac\r\nTransfer-Encoding: chunked\r\n"
+         "ice-audio-info: ice-samplerate=44100;ice-bitrate=96;ice-channels=2\r\n\r\n",
+         media(620, kAac.args), true, "96", std::nullopt, std::nullopt, "/s", "/s"},
+        {"chunked ogg", 850,
+         "HTTP/1.1 200 OK\r\nContent-Type: application/ogg\r\nTransfer-Encoding: chunked\r\n"
+         "ice-audio-info: bitrate=96\r\n\r\n",
+         media(850, std::string(kOgg.args) + " -metadata 'artist=Ogg Artist' -metadata "
+                                             "'title=Ogg Song'"),
+         true, "96", "Ogg Artist", "Ogg Song", "/s", "/s"},
+        {"bare LF icy", 1130,
+         "ICY 200 OK\nContent-Type: audio/mpeg\nicy-br: 128,128\nicy-metaint: 8000\n\n",
+         icy(media(1130, kMp3.args), "Bare Artist - Bare Song"), false, "128", "Bare Artist",
+         "Bare Song", "/s", "/s"},
+        // Redirected by a network-path reference to a playlist whose entry goes up a folder,
+        // which redirects by a query-only reference; each head with bare LFs.
+        {"bare LF redirects and playlist", 1410, "HTTP/1.0 200 OK\nContent-Type: audio/mpeg\n\n",
+         media(1410, kMp3.args), false, std::nullopt, std::nullopt, std::nullopt, "/start",
+         "/streams/live.mp3?s=2"},
+    };
+    struct Live {
+        std::map<std::string, std::string> replies; // by path
+        std::unique_ptr<test::TestHttpServer> server;
+        TFMODSoundPtr sound;
+        TFMODChannelPtr channel;
+    };
+    Live live[std::size(cases)];
+    auto system = test::make_system(FmodOutput::PulseAudio);
+    ASSERT_TRUE(system);
+    std::vector<int> tones;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case *c = &cases[i];
+        Live *l = &live[i];
+        l->server = std::make_unique<test::TestHttpServer>([c, l](test::Connection &conn) {
+            const std::string path = test::request_path(conn.read_request());
+            if (path == c->soundPath) {
+                conn.send(c->head);
+                conn.send_paced(c->body, static_cast<int>(c->body.size() / kSeconds), c->chunked);
+            } else if (auto it = l->replies.find(path); it != l->replies.end()) {
+                conn.send(it->second);
+            } else {
+                conn.send("HTTP/1.0 404 Not Found\r\n\r\n");
+            }
+        });
+        tones.push_back(c->hz);
+    }
+    const std::string authority = live[4].server->url("").substr(5) /* after "http:" */;
+    live[4].replies = {
+        {"/start", "HTTP/1.0 302 Found\nLocation: " + authority + "/lists/radio.m3u\n\n"},
+        {"/lists/radio.m3u", "HTTP/1.0 200 OK\nContent-Type: audio/x-mpegurl\n\n"
+                             "#EXTM3U\n#EXTINF:-1,Live\n../streams/live.mp3\n"},
+        {"/streams/live.mp3", "HTTP/1.0 302 Found\nLocation: ?s=2\n\n"}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        live[i].sound =
+            system->CreateStreamURL(live[i].server->url(cases[i].first), 0x10008, nullptr);
+        ASSERT_TRUE(live[i].sound) << cases[i].name;
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        OpenState s = test::wait_state(
+            *system, *live[i].sound,
+            [](const OpenState &o) { return test::is_ready(o) || test::is_error(o); }, 6s);
+        EXPECT_TRUE(test::is_ready(s))
+            << cases[i].name << ": state " << s.state << " " << FMODErrorString(s.result);
+        if (test::is_ready(s))
+            live[i].channel = system->PlaySound(-1, live[i].sound, 0, nullptr);
+    }
+    std::this_thread::sleep_for(1s); // what the sink held before is played out
+    const std::vector<float> frames = test::record_sink(3.0);
+    expect_heard_throughout(frames, tones, "at real-time pace");
+    // Nothing but the tones: chunk framing in the sound is heard as noise and clicks.
+    double rest = 0;
+    for (size_t i = 0; i < frames.size() / 2; ++i)
+        rest += frames[2 * i] * frames[2 * i];
+    rest /= std::max<size_t>(frames.size() / 2, 1);
+    for (int hz : tones)
+        rest -= std::pow(tone_level(frames, 0, frames.size() / 2, 0, hz), 2);
+    EXPECT_LT(std::sqrt(std::max(rest, 0.0)), 0.02) << "noise beside the tones";
+    auto tag = [](TFMODSound &sound, const char *name) -> std::optional<std::string> {
+        auto t = sound.GetTag(name, 0);
+        return t ? std::optional(t->data) : std::nullopt;
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        TFMODSound &sound = *live[i].sound;
+        EXPECT_EQ(tag(sound, "icy-br"), cases[i].bitrate);
+        EXPECT_EQ(tag(sound, "TITLE"), cases[i].title);
+        EXPECT_EQ(tag(sound, "ARTIST"), cases[i].artist);
+        OpenState s = test::open_state(sound);
+        EXPECT_EQ(s.starving, 0);
+        EXPECT_TRUE(test::is_ready(s)) << FMODErrorString(s.result);
+    }
+    system->SystemRelease();
+}
+
 // Timed ID3 in an MPEG-TS segment as HLS packagers put it: the PMT gains a metadata stream
 // (type 0x15, PID 0x102, tagged "ID3 "), and one PES of it follows the first PMT.
 uint32_t mpeg_crc32(const std::string &bytes) {

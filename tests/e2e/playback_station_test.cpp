@@ -2,6 +2,7 @@
 // window and audio engine; the connecting loop gets its 4 Hz ticks from the test.
 #include "app/gadgets.h"
 #include "app/startup.h"
+#include "audio/audio_test_support.h"
 #include "catalogue/station_list.h"
 #include "config/settings.h"
 #include "config/skins.h"
@@ -330,6 +331,55 @@ TEST_F(PlaybackStation, ChosenUrl_OnlyThatOneIsTried) {
     test::EndScriptedTicks();
     EXPECT_FALSE(CurrentChannel);
     EXPECT_EQ(Muted, 1);
+}
+
+// A station the way some servers and proxies send it: its URL a playlist with a bare-LF head
+// and an entry one folder up, whose stream comes chunked (even to our HTTP/1.0 request) with
+// ICY titles and "icy-br: 128,128", at real-time pace. It plays like the plain stream: heard
+// clean, with its bitrate and its song in the history.
+TEST_F(PlaybackStation, ChunkedIcyBehindRelativePlaylist_HeardWithBitrateAndSongInHistory) {
+    // Unique per run: the history never takes the song it took last twice in a row.
+    static int runs = 0;
+    const std::string song = "Chunk Artist - Chunk Song " + std::to_string(++runs);
+    const std::string body = test::icy_body(
+        test::make_media(test::full_scale_sine(30), "-c:a libmp3lame -b:a 128k -f mp3"), 8000,
+        {"StreamTitle='" + song + "';"});
+    test::TestHttpServer server([&](test::Connection &c) {
+        const std::string path = test::request_path(c.read_request());
+        if (path == "/lists/radio.m3u") {
+            c.send("HTTP/1.0 200 OK\nContent-Type: audio/x-mpegurl\n\n#EXTM3U\n"
+                   "#EXTINF:-1,Chunked\n../streams/live.mp3\n");
+        } else if (path == "/streams/live.mp3") {
+            c.send("HTTP/1.1 200 OK\nContent-Type: audio/mpeg\nTransfer-Encoding: chunked\n"
+                   "icy-br: 128,128\nicy-metaint: 8000\n\n");
+            c.send_paced(body, static_cast<int>(body.size() / 30), /*chunked=*/true);
+        } else {
+            c.send("HTTP/1.0 404 Not Found\r\n\r\n");
+        }
+    });
+    test::WriteStation(
+        "d_chunked.hvn",
+        {"Chunked Station", "http://chunked.example/", "12", "1", server.url("/lists/radio.m3u")},
+        test::SolidBmp(274, 87, 255, 255, 255));
+    test::ReloadStations();
+    Activate("Chunked Station");
+    std::filesystem::remove("stations/d_chunked.hvn");
+    test::ReloadStations();
+    ASSERT_TRUE(CurrentChannel) << "nothing plays";
+    EXPECT_EQ(BitrateText, " - 128 kb/s");
+    test::WaitMs(300);
+    test::Recording rec = test::RecordMonitor(1.0);
+    EXPECT_GT(rec.Rms(0), 1000.0);
+    EXPECT_NEAR(rec.Frequency(0), 440.0, 15.0) << "chunk framing heard as noise";
+    for (int i = 0; i < 20 && CurrentSong != song; ++i) {
+        test::WaitMs(250);
+        NowPlayingPhase = 1;
+        Dispatch(test::Tick(HousekeepingTimer.get()));
+    }
+    EXPECT_EQ(CurrentSong, song);
+    ASSERT_GE(CountGadgetItems(SongHistoryListBox), 1);
+    EXPECT_EQ(GadgetItemText(SongHistoryListBox, 0), song);
+    Dispatch(Press(StopButton));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // What a server answers: a stream server's response head and where a redirect points, and
-// the update server's response around the archive. The input is a URL line, then the answer.
+// the update server's response around the archive, and a chunked body. The input is a URL
+// line, then the answer.
 #include "audio/http_head.h"
 #include "fuzz_support.h"
 #include "update/update.h"
@@ -20,6 +21,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (auto target = hvn::parse_stream_url(next))
                 (void)hvn::build_request(*target);
         }
+    }
+    // The body after the head, de-chunked in pieces as the network reads it.
+    const std::string_view answer(head);
+    if (const size_t size = hvn::http_head_size(answer)) {
+        auto parsed = hvn::parse_http_head(answer.substr(0, size));
+        hvn::Dechunker chunks;
+        std::string out;
+        const std::string_view body = answer.substr(size);
+        for (size_t at = 0; parsed && parsed->chunked && at < body.size(); at += 7)
+            if (!chunks.feed(reinterpret_cast<const uint8_t *>(body.data() + at),
+                             std::min<size_t>(7, body.size() - at), out))
+                break;
     }
     return 0;
 }
