@@ -63,6 +63,7 @@ AvioPtr connect(NetStream &stream, const StreamUrl &url, int &result) {
     int ret = avio_open2(&pb, address.c_str(), AVIO_FLAG_READ_WRITE, &cb, &opts);
     av_dict_free(&opts);
     if (ret < 0) {
+        stream.note_av_error(ret);
         result = ret == AVERROR(ETIMEDOUT) ? FMOD_ERR_NET_TIMEOUT : FMOD_ERR_NET_CONNECT;
         return nullptr;
     }
@@ -119,8 +120,11 @@ int open_stream(NetStream &stream, std::string &location, AvioPtr &pb, HttpHead 
         if (!parsed)
             return result;
         head = *parsed;
-        if (!is_redirect(head.status) || head.location.empty())
+        if (!is_redirect(head.status) || head.location.empty()) {
+            if (http_status_result(head.status) != FMOD_OK)
+                stream.note_failure("HTTP status " + std::to_string(head.status));
             return http_status_result(head.status);
+        }
         if (redirects >= kMaxRedirects)
             return FMOD_ERR_NET_REDIRECT;
         location = resolve_location(*url, head.location);
@@ -232,8 +236,10 @@ public:
             int n = avio_read_partial(pb, chunk, static_cast<int>(std::min(space, kReadChunk)));
             if (n == 0 || n == AVERROR_EOF)
                 return FMOD_OK;
-            if (n < 0)
+            if (n < 0) {
+                stream_.note_av_error(n);
                 return stream_.aborted ? FMOD_OK : read_result(n);
+            }
             take(chunk, static_cast<size_t>(n));
         }
     }
@@ -292,6 +298,8 @@ void run_network(std::shared_ptr<NetStream> stream) {
             stream->check_ready();
             return;
         }
+        if (received > 0)
+            stream->report_drop(result);
         if (received >= kFlowingBytes)
             backoff.reset();
         auto wait = backoff.next();
