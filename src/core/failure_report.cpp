@@ -15,7 +15,8 @@ void ReportFailure(std::string_view what, std::string_view why) {
 }
 
 void ReportErrno(std::string_view what, int err) {
-    ReportFailure(what, std::strerror(err));
+    // Some failures (a library's own check) leave no error number behind.
+    ReportFailure(what, err != 0 ? std::strerror(err) : "unknown cause");
 }
 
 } // namespace hvn

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A station that fails says why on stderr, one line in the program's format with the
-# library's own words: a refused connection, a server answering 404 and a server sending
-# what is not sound.
+# library's own words (or the HTTP status): a refused connection, a server answering 404, a
+# server sending what is not sound, a settings file that is write-protected at the exit, and
+# a station saved by the creator over a directory of the same name.
 # Usage: app_failure_reasons_e2e.sh PATH_TO_HALVANE
 set -u
 BIN=$1
@@ -56,4 +57,25 @@ for station in "Refused|cannot play http://127.0.0.1:9/live: Connection refused"
   [ "$(grep -c "^halvane: " "$DIR/out.log")" = 1 ] || fail "$name: more than one line on stderr"
   close_and_wait
 done
+
+write_settings 0 0 "" 0 0 0 154
+chmod 444 "$DIR/hvn.ini"
+start_program
+eventually has_text 2 || fail "the station list is not shown"
+close_and_wait
+said "halvane: cannot save hvn.ini: Permission denied" || fail "no line for the unsaved hvn.ini"
+chmod 644 "$DIR/hvn.ini"
+
+# A playlist on the command line opens in the creator, whose save button is at the bottom
+# of the 278 x 308 window; the station's file name is taken by a directory.
+printf '[playlist]\r\nNumberOfEntries=1\r\nFile1=http://127.0.0.1:9/a\r\n' >"$DIR/list.pls"
+mkdir "$DIR/stations/!!!_hvn_station.hvn"
+cd "$DIR"
+start_program list.pls
+creator_up() { xdotool getwindowgeometry "$WID" | grep -q 278x308; }
+eventually creator_up || fail "the playlist did not open in the creator"
+click 231 292
+line="halvane: cannot save stations/!!!_hvn_station.hvn: Is a directory"
+eventually said "$line" || fail "no line \"$line\" after the creator's save"
+close_and_wait
 echo "1 passed, 0 failed"
