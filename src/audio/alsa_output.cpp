@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -24,15 +26,25 @@ struct PcmClose {
 };
 using PcmPtr = std::unique_ptr<snd_pcm_t, PcmClose>;
 
+// How long a close after an interrupt is waited for: a working device closes at once.
+constexpr std::chrono::milliseconds kCloseWait{200};
+
 class AlsaOutput : public AudioOutput {
 public:
     AlsaOutput(PcmPtr pcm, UniqueFd wake) : pcm_(std::move(pcm)), wake_(std::move(wake)) {}
     ~AlsaOutput() override {
         // After an interrupt the device may be stuck, and so may its close (ALSA's pulse
         // plugin waits up to 30 s for a frozen server to confirm the drop): that close runs
-        // on a thread of its own, which nobody waits for.
-        if (interrupted_)
-            std::thread([pcm = std::move(pcm_)]() mutable { pcm.reset(); }).detach();
+        // on a thread of its own, waited for only a moment.
+        if (!interrupted_)
+            return;
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> closed = done->get_future();
+        std::thread([pcm = std::move(pcm_), done]() mutable {
+            pcm.reset();
+            done->set_value();
+        }).detach();
+        closed.wait_for(kCloseWait);
     }
     bool write(const float *frames, size_t count) override {
         while (count > 0) {
