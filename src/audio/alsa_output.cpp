@@ -27,7 +27,7 @@ struct PcmClose {
 using PcmPtr = std::unique_ptr<snd_pcm_t, PcmClose>;
 
 // How long a close after an interrupt is waited for: a working device closes at once.
-constexpr std::chrono::milliseconds kCloseWait{200};
+constexpr std::chrono::milliseconds kCloseWait{100};
 
 class AlsaOutput : public AudioOutput {
 public:
