@@ -3,6 +3,7 @@
 // float frames at kOutputRate.
 #include <cstddef>
 #include <memory>
+#include <stop_token>
 
 #include "audio/fmod.h"
 
@@ -23,13 +24,16 @@ public:
     virtual void interrupt() {}
 };
 
-std::unique_ptr<AudioOutput> open_pulse_output();
+// Each blocks for the device open only, which stop (when it can reach the sound system's
+// wait) cuts short; nullptr when the output does not open (the reason on stderr).
+std::unique_ptr<AudioOutput> open_pulse_output(std::stop_token stop = {});
 std::unique_ptr<AudioOutput> open_alsa_output();
 std::unique_ptr<AudioOutput> open_null_output();
 
 // The one place that picks: Auto tries PulseAudio, then ALSA's default device. nullptr when
 // the chosen output (or, for Auto, neither) opens; otherwise *opened (when given) says
-// which one did. Blocks for the device open only.
-std::unique_ptr<AudioOutput> open_audio_output(FmodOutput kind, FmodOutput *opened = nullptr);
+// which one did.
+std::unique_ptr<AudioOutput> open_audio_output(FmodOutput kind, FmodOutput *opened = nullptr,
+                                               std::stop_token stop = {});
 
 } // namespace hvn

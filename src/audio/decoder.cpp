@@ -156,6 +156,7 @@ int Decoder::end_code(int averror) const {
         return stream_.ring.end_code();
     if (averror == AVERROR_EOF)
         return FMOD_ERR_FILE_EOF;
+    stream_.note_av_error(averror);
     return FMOD_ERR_FORMAT;
 }
 
@@ -208,11 +209,16 @@ int Decoder::open_hls() {
     // stream (the song titles).
     int ret = avformat_open_input(&f, hlsUrl_.c_str(), av_find_input_format("hls"), &opts);
     av_dict_free(&opts);
-    if (ret < 0)
+    if (ret < 0) {
+        stream_.note_av_error(ret);
         return ret == AVERROR(ETIMEDOUT) ? FMOD_ERR_NET_TIMEOUT : FMOD_ERR_FORMAT;
+    }
     format_.reset(f);
-    if (avformat_find_stream_info(f, nullptr) < 0)
+    ret = avformat_find_stream_info(f, nullptr);
+    if (ret < 0) {
+        stream_.note_av_error(ret);
         return FMOD_ERR_FORMAT;
+    }
     return FMOD_OK;
 }
 
@@ -233,14 +239,18 @@ int Decoder::open_codec() {
     const AVCodec *codec = nullptr;
     streamIndex_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (streamIndex_ < 0 || !codec)
-        return end_code(AVERROR_INVALIDDATA);
+        return end_code(streamIndex_ < 0 ? streamIndex_ : AVERROR_DECODER_NOT_FOUND);
     codec_.reset(avcodec_alloc_context3(codec));
     if (!codec_)
         return FMOD_ERR_MEMORY;
     AVStream *st = format_->streams[streamIndex_];
-    if (avcodec_parameters_to_context(codec_.get(), st->codecpar) < 0 ||
-        avcodec_open2(codec_.get(), codec, nullptr) < 0)
+    int ret = avcodec_parameters_to_context(codec_.get(), st->codecpar);
+    if (ret >= 0)
+        ret = avcodec_open2(codec_.get(), codec, nullptr);
+    if (ret < 0) {
+        stream_.note_av_error(ret);
         return FMOD_ERR_FORMAT;
+    }
     return FMOD_OK;
 }
 
@@ -359,8 +369,10 @@ int Decoder::decode_packet(const AVPacket *packet) {
             return stream_.aborted ? FMOD_OK : FMOD_ERR_FORMAT;
     }
     badPackets_ = produced ? 0 : badPackets_ + 1;
-    if (packet && badPackets_ > kMaxBadPackets)
+    if (packet && badPackets_ > kMaxBadPackets) {
+        stream_.note_av_error(ret < 0 && ret != AVERROR(EAGAIN) ? ret : AVERROR_INVALIDDATA);
         return FMOD_ERR_FORMAT;
+    }
     return FMOD_OK;
 }
 

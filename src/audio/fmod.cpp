@@ -108,8 +108,9 @@ int TFMODSystem::Init(int maxChannels, int flags, void *extraDriverData) {
     if (!open_audio_output(impl_->outputKind, &opened))
         return FMOD_ERR_OUTPUT_INIT;
     impl_->spectrum = std::make_unique<SpectrumAnalyzer>();
-    impl_->mixer = std::make_unique<Mixer>([opened] { return open_audio_output(opened); },
-                                           maxChannels);
+    impl_->mixer = std::make_unique<Mixer>(
+        [opened](std::stop_token stop) { return open_audio_output(opened, nullptr, stop); },
+        maxChannels);
     return FMOD_OK;
 }
 

@@ -44,6 +44,7 @@ Mixer::~Mixer() {
         if (output_)
             output_->interrupt();
     }
+    quitOpen_.request_stop();
     wake_.notify_all();
     thread_.join();
 }
@@ -132,7 +133,7 @@ bool Mixer::mix(std::vector<std::shared_ptr<ChannelState>> &active, size_t frame
 bool Mixer::open_output(std::unique_lock<std::mutex> &lock) {
     // Opening talks to the sound server: the main thread must not wait on it.
     lock.unlock();
-    auto output = openOutput_();
+    auto output = openOutput_(quitOpen_.get_token());
     lock.lock();
     if (!output) {
         // The device is gone: the channels can no longer be heard.
@@ -149,13 +150,16 @@ bool Mixer::open_output(std::unique_lock<std::mutex> &lock) {
 void Mixer::close_output(std::unique_lock<std::mutex> &lock) {
     if (!output_)
         return;
-    auto output = std::move(output_);
-    const bool drain = drainOnClose_;
-    drainOnClose_ = false;
-    lock.unlock();
     // A stream heard to its end keeps its last fraction of a second; a stopped one is cut.
-    if (drain)
-        output->drain();
+    if (drainOnClose_) {
+        drainOnClose_ = false;
+        AudioOutput *draining = output_.get();
+        lock.unlock();
+        draining->drain();
+        lock.lock();
+    }
+    auto output = std::move(output_);
+    lock.unlock();
     output.reset();
     lock.lock();
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -46,11 +47,14 @@ private:
 
 class Mixer {
 public:
-    // Opens the output each time a channel starts playing after none did.
-    using OutputOpener = std::function<std::unique_ptr<AudioOutput>()>;
+    // Opens the output each time a channel starts playing after none did; the token is
+    // stopped when the mixer ends.
+    using OutputOpener = std::function<std::unique_ptr<AudioOutput>(std::stop_token)>;
     // Starts the output thread at once; it sleeps while no channel plays.
     Mixer(OutputOpener openOutput, int maxChannels);
-    ~Mixer(); // stops every channel and joins the thread (one output period at most)
+    // Stops every channel and joins the thread: one output period at most, since a write,
+    // drain or open in progress is interrupted.
+    ~Mixer();
     Mixer(const Mixer &) = delete;
     Mixer &operator=(const Mixer &) = delete;
 
@@ -75,7 +79,10 @@ private:
 
     OutputOpener openOutput_;
     std::mutex mutex_;
-    std::unique_ptr<AudioOutput> output_; // changed by the output thread under mutex_
+    // Changed by the output thread under mutex_; set while it writes or drains, so that
+    // the destructor can interrupt that.
+    std::unique_ptr<AudioOutput> output_;
+    std::stop_source quitOpen_; // stopped by the destructor
     // A channel ended by itself: what the output still holds is played before it closes.
     bool drainOnClose_ = false;
     std::condition_variable wake_;

@@ -2,7 +2,13 @@
 
 #include <algorithm>
 
+extern "C" {
+#include <libavutil/error.h>
+}
+
 #include "audio/audio_output.h"
+#include "audio/fmod.h"
+#include "core/failure_report.h"
 
 namespace hvn {
 
@@ -21,6 +27,7 @@ void NetStream::connected(const std::string &contentType) {
     {
         std::lock_guard lock(mutex_);
         contentType_ = contentType;
+        failure_.clear(); // what failed before is no longer why this one ends
     }
     StreamPhase expected = StreamPhase::Connecting;
     phase_.compare_exchange_strong(expected, StreamPhase::Buffering);
@@ -69,7 +76,33 @@ void NetStream::check_ready() {
 
 void NetStream::fail(int code) {
     int expected = 0;
-    error_.compare_exchange_strong(expected, code);
+    if (!error_.compare_exchange_strong(expected, code))
+        return;
+    std::lock_guard lock(mutex_);
+    if (code == FMOD_ERR_FILE_EOF && phase_ == StreamPhase::Ready && failure_.empty())
+        return; // heard to its end
+    ReportFailure((phase_ == StreamPhase::Ready ? "stream ended: " : "cannot play ") + url,
+                  failure_.empty() ? FMODErrorString(code) : failure_);
+}
+
+void NetStream::note_failure(std::string why) {
+    std::lock_guard lock(mutex_);
+    failure_ = std::move(why);
+}
+
+void NetStream::note_av_error(int averror) {
+    char text[AV_ERROR_MAX_STRING_SIZE];
+    av_strerror(averror, text, sizeof text);
+    note_failure(text);
+}
+
+void NetStream::report_drop(int code) {
+    std::lock_guard lock(mutex_);
+    const std::string why = !failure_.empty() ? failure_
+                            : code == FMOD_OK ? "the server ended the stream"
+                                              : FMODErrorString(code);
+    ReportFailure("connection lost, reconnecting: " + url, why);
+    failure_.clear();
 }
 
 int NetStream::error() const {

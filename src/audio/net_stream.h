@@ -55,8 +55,16 @@ public:
     bool enough_buffered() const;
     // Any engine thread: the network thread has put its last bytes into the buffer.
     bool no_more_bytes() const { return ring.closed() && hls_url().empty(); }
-    // Engine threads: the first failure sticks and ends the stream (an FMOD_ERR_* code).
+    // Engine threads: the first failure sticks and ends the stream (an FMOD_ERR_* code). Its
+    // reason goes to stderr, once, unless a stream that played simply came to its end.
     void fail(int code);
+    // Engine threads: the library's own text for the latest failure (an AVERROR code, or
+    // what the HTTP exchange said), which the lines on stderr give as the reason.
+    void note_failure(std::string why);
+    void note_av_error(int averror);
+    // Network thread: a stream that played lost its connection and will try again; one line
+    // on stderr per drop, never per try.
+    void report_drop(int code);
 
     StreamPhase phase() const { return phase_.load(); }
     // The code the stream failed with, 0 while it has not. Before it is ready a broken
@@ -80,6 +88,7 @@ private:
     std::condition_variable abortWake_;
     std::string contentType_;
     std::string hlsUrl_;
+    std::string failure_; // the latest note_failure()
 };
 
 // How long a stream that played goes on reconnecting without success before it ends in

@@ -61,6 +61,7 @@ AvioPtr connect(NetStream &stream, const StreamUrl &url, int &result) {
     int ret = avio_open2(&pb, address.c_str(), AVIO_FLAG_READ_WRITE, &cb, &opts);
     av_dict_free(&opts);
     if (ret < 0) {
+        stream.note_av_error(ret);
         result = ret == AVERROR(ETIMEDOUT) ? FMOD_ERR_NET_TIMEOUT : FMOD_ERR_NET_CONNECT;
         return nullptr;
     }
@@ -152,8 +153,10 @@ int open_stream(NetStream &stream, std::string &location, Source &out) {
         location = resolve_location(*url, out.head.location);
         out.pb.reset();
     }
-    if (int status = http_status_result(out.head.status); status != FMOD_OK)
+    if (int status = http_status_result(out.head.status); status != FMOD_OK) {
+        stream.note_failure("HTTP status " + std::to_string(out.head.status));
         return status;
+    }
     if (out.head.chunked) {
         const std::string raw = std::move(out.body);
         out.body.clear();
@@ -258,8 +261,10 @@ public:
             int n = read_some(source, piece, space);
             if (n == 0)
                 return FMOD_OK;
-            if (n < 0)
+            if (n < 0) {
+                stream_.note_av_error(n);
                 return stream_.aborted ? FMOD_OK : read_result(n);
+            }
             take(reinterpret_cast<const uint8_t *>(piece.data()), piece.size());
         }
     }
@@ -318,6 +323,8 @@ void run_network(std::shared_ptr<NetStream> stream) {
             stream->check_ready();
             return;
         }
+        if (received > 0)
+            stream->report_drop(result);
         if (received >= kFlowingBytes)
             backoff.reset();
         auto wait = backoff.next();

@@ -4,11 +4,13 @@
 #include "catalogue/station_files.h"
 #include "catalogue/station_list.h"
 #include "config/translations.h"
+#include "core/failure_report.h"
 #include "core/fs.h"
 #include "core/strings.h"
 #include "gui/gui.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 
 namespace hvn {
@@ -107,8 +109,9 @@ void DeleteSelectedStation() {
     if (!Confirm(DeleteQuestion(name, file, size)))
         return;
     ForgetRecent(file);
-    DeleteFile(path);
+    const int failure = DeleteFile(path) ? 0 : errno;
     if (FileType(path) != FileKind::None) {
+        ReportErrno("cannot delete " + path, failure);
         Notify(Tr(ERRORMSG, 10), true);
         return;
     }

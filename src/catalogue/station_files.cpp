@@ -1,12 +1,14 @@
 #include "catalogue/station_files.h"
 
 #include "config/translations.h"
+#include "core/failure_report.h"
 #include "core/fs.h"
 #include "core/strings.h"
 #include "core/text_file.h"
 #include "playback/current_station.h"
 
 #include <array>
+#include <cerrno>
 #include <vector>
 
 namespace hvn {
@@ -130,7 +132,8 @@ void SaveStationDb(const std::string &path, unsigned char rating, unsigned char 
         DeleteFile(path);
         return;
     }
-    SaveBytesAtomic(path, std::to_string(rating) + "\r\n" + std::to_string(fav) + "\r\n");
+    if (!SaveBytesAtomic(path, std::to_string(rating) + "\r\n" + std::to_string(fav) + "\r\n"))
+        ReportErrno("cannot save " + path, errno);
 }
 
 void LoadCurrentStationDb(int load) {

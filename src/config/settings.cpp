@@ -1,10 +1,12 @@
 #include "config/settings.h"
 
+#include "core/failure_report.h"
 #include "core/strings.h"
 #include "core/text_file.h"
 #include "playback/current_station.h"
 
 #include <array>
+#include <cerrno>
 
 namespace hvn {
 
@@ -222,7 +224,8 @@ void SaveSettings() {
             WindowHeight = height;
         }
     }
-    SaveUserFile(SettingsFile, SettingsBytes());
+    if (!SaveUserFile(SettingsFile, SettingsBytes()))
+        ReportErrno(std::string("cannot save ") + SettingsFile, errno);
 }
 
 } // namespace hvn

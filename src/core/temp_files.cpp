@@ -125,14 +125,18 @@ std::string ReserveTempFile(const std::string &dir) {
 
 void DiscardTempFile(const std::string &path) {
     if (!path.empty()) {
+        const int failure = errno;
         ::unlink(path.c_str());
         ReleaseTempFolder(path);
+        errno = failure;
     }
 }
 
 void ReleaseTempFolder(const std::string &path) {
     if (!path.empty()) {
+        const int failure = errno;
         ::rmdir(DirectoryOf(path).c_str()); // fails, as it should, while other files are in it
+        errno = failure;
     }
 }
 

@@ -17,8 +17,10 @@ UniqueFd CreateTempFile(const std::string &dir, std::string &path);
 // The same, for writers that open the file again by name (the file is closed).
 std::string ReserveTempFile(const std::string &dir);
 // Removes a temporary file that was not renamed, and the folder when it is left empty.
+// errno stays as the failure that made the caller discard it left it.
 void DiscardTempFile(const std::string &path);
 // Drops the folder of a temporary file that was renamed away, when nothing else is in it.
+// Keeps errno.
 void ReleaseTempFolder(const std::string &path);
 
 // True for a name the program's temporary files use or used (the folder above and the

@@ -125,6 +125,7 @@ bool SaveUserFile(const std::string &path, const std::string &bytes) {
         std::free(real);
     }
     if (WriteProtected(target)) {
+        errno = EACCES;
         return false;
     }
     const Saved saved = SaveThroughTempFile(target, bytes);

@@ -20,8 +20,9 @@ bool SaveBytes(const std::string &path, const std::string &bytes);
 // failure in the middle leaves the old file whole. False on failure (old file kept).
 bool SaveBytesAtomic(const std::string &path, const std::string &bytes);
 // For a file the user owns and may have arranged: a write-protected file is left as it
-// is (false), a symbolic link is written through to its target, and when the directory
-// refuses the temporary file the file is rewritten in place instead.
+// is (false, errno EACCES), a symbolic link is written through to its target, and when the
+// directory refuses the temporary file the file is rewritten in place instead. On failure
+// errno says why.
 bool SaveUserFile(const std::string &path, const std::string &bytes);
 
 // A text file opened for line reads or writes. Used by one thread at a time; reads and

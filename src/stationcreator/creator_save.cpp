@@ -5,6 +5,7 @@
 #include "config/settings.h"
 #include "config/skins.h"
 #include "config/translations.h"
+#include "core/failure_report.h"
 #include "core/fs.h"
 #include "core/posix_io.h"
 #include "core/strings.h"
@@ -14,6 +15,7 @@
 #include "playback/playback.h"
 #include "stationcreator/creator.h"
 
+#include <cerrno>
 #include <ctime>
 #include <fcntl.h>
 
@@ -147,6 +149,8 @@ int CreatorSaveStation(int custom) {
     if (written) {
         DeleteFile(kWorkDescription);
         ShowAllStationsToggle();
+    } else {
+        ReportErrno("cannot save stations/" + CreatorFileName, errno);
     }
     SelectGadgetItem(CategoryComboBox, 0);
     // A station whose file was not rewritten keeps its rating and favourite mark.

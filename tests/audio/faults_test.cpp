@@ -2,6 +2,7 @@
 #include "audio_test_support.h"
 
 #include <random>
+#include <regex>
 
 #include "audio/net_stream.h"
 
@@ -187,7 +188,8 @@ int stream_threads() {
 // A stream that dropped and whose server stays away gives up after the reconnection window
 // (shortened here from its 5 minutes), or at once when the server comes back with what is
 // not sound; either way in the error state, with the channel stopped and no thread left.
-// Released while it retries, it ends at once.
+// Released while it retries, it ends at once. stderr says once why it dropped and once why
+// it ended, never once per try.
 TEST_F(FaultsTest, Fault_droppedAndNotBack_errorAfterTheWindowOrReleasedAtOnce) {
     enum class After { Gone, Stalls, Garbage, Released };
     struct Case {
@@ -215,7 +217,9 @@ TEST_F(FaultsTest, Fault_droppedAndNotBack_errorAfterTheWindowOrReleasedAtOnce) 
             else
                 conn.hold();
         });
-        auto sound = open(server->url());
+        const std::string url = server->url();
+        testing::internal::CaptureStderr();
+        auto sound = open(url);
         ASSERT_TRUE(test::is_ready(test::wait_state(*system_, *sound, test::is_ready, 3s)));
         auto channel = system_->PlaySound(-1, sound, 0, nullptr);
         ASSERT_TRUE(channel);
@@ -249,6 +253,14 @@ TEST_F(FaultsTest, Fault_droppedAndNotBack_errorAfterTheWindowOrReleasedAtOnce) 
         }
         EXPECT_EQ(playing, 0);
         EXPECT_EQ(stream_threads(), 0);
+        const std::string said = testing::internal::GetCapturedStderr();
+        const std::string drop = "halvane: connection lost, reconnecting: " + url + ": [^\n]+\n";
+        // Back as garbage, the second connection brings bytes and may end first: a drop too.
+        std::string expected = "(" + drop + ")" + (c.after == After::Garbage ? "{1,2}" : "");
+        if (c.after != After::Released)
+            expected += "halvane: stream ended: " + url + ": " +
+                        (c.after == After::Gone ? "Connection refused" : "[^\n]+") + "\n";
+        EXPECT_TRUE(std::regex_match(said, std::regex(expected))) << said;
     }
     reconnectGiveUpAfter = saved;
 }

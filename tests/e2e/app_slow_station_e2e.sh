@@ -2,7 +2,7 @@
 # A slow station the way real ones are: 32 kb/s sent at real-time pace from the first byte,
 # its URL a .pls playlist, "Buffer Size" at 64 KB. The real program plays it at start-up
 # (heard within 8 s, well inside the 13.75 s connecting wait); when the server dies and is
-# back 4 s later, it is heard again without any action.
+# back 4 s later, it is heard again without any action, and stderr says once why it dropped.
 # Usage: app_slow_station_e2e.sh PATH_TO_HALVANE
 set -u
 BIN=$1
@@ -100,6 +100,11 @@ silent_within 8 || fail "still heard 8 s after the server died"
 [ $((KILLED + 4 - SECONDS)) -gt 0 ] && sleep $((KILLED + 4 - SECONDS))
 start_server
 heard_within 14 || fail "not heard again within 14 s of the server coming back"
+# The drop says why once, however many tries it took; the dead first playlist entry and the
+# tries themselves say nothing.
+drop="halvane: connection lost, reconnecting: http://127.0.0.1:$PORT/radio.pls: "
+[ "$(grep -c "^halvane: " "$DIR/out.log")" = 1 ] && grep -q "^$drop" "$DIR/out.log" ||
+  fail "stderr does not hold just one line \"$drop...\""
 
 close_and_wait
 echo "1 passed, 0 failed"
