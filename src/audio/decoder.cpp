@@ -262,8 +262,8 @@ int Decoder::open() {
 void Decoder::update_tags(const AVPacket *packet) {
     AVFormatContext *f = format_.get();
     AVStream *st = f->streams[streamIndex_];
-    bool changed = !packet || (f->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) ||
-                   (st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED);
+    const bool streamUpdated = st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+    bool changed = !packet || (f->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) || streamUpdated;
     f->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
     st->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
     // A chained Ogg stream (a new song) brings its comments as side data of a packet.
@@ -285,8 +285,15 @@ void Decoder::update_tags(const AVPacket *packet) {
     };
     auto title = lookup("title");
     auto artist = lookup("artist");
-    if (title || artist)
+    const bool ogg = std::string_view(f->iformat->name) == "ogg";
+    // A new Ogg link is a new song, even one without a title or artist.
+    const bool newLink = ogg && packet && (update || streamUpdated);
+    if (title || artist || newLink)
         stream_.tags.set_song(std::move(artist), std::move(title));
+    // The Opus demuxer adds each link's comments to those of the links before ("One;Two"):
+    // the next link starts from none.
+    if (ogg)
+        av_dict_free(&st->metadata);
 }
 
 void Decoder::timed_id3(const AVPacket *packet) {
