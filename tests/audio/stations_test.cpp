@@ -124,25 +124,19 @@ const Codec kMp3{"-c:a libmp3lame -b:a 128k -f mp3", "audio/mpeg"};
 const Codec kOgg{"-c:a libvorbis -b:a 96k -f ogg", "application/ogg"};
 const Codec kAac{"-c:a aac -b:a 96k -f adts", "audio/aac"};
 
-// An ffmpeg source feeding an icecast mount in real time with a sine of hz, stopped by its PID.
-class Source {
+// A process of the test's own, from its command's words, stopped by its PID.
+class Spawned {
 public:
-    Source(const std::string &mount, const Codec &codec, int hz, int rate) {
-        std::istringstream words(
-            "ffmpeg -nostdin -loglevel quiet -re -f lavfi -i sine=frequency=" + std::to_string(hz) +
-            ":sample_rate=" + std::to_string(rate) + " -ac 2 " + codec.args + " -content_type " +
-            codec.type +
-            " -method PUT -auth_type basic -chunked_post 0 -send_expect_100 1 http://source:" +
-            std::getenv("HALVANE_ICECAST_SOURCE_PASS") +
-            "@127.0.0.1:" + std::getenv("HALVANE_ICECAST_PORT") + mount);
+    explicit Spawned(const std::string &command) {
+        std::istringstream words(command);
         std::vector<std::string> args(std::istream_iterator<std::string>(words), {});
         std::vector<char *> argv;
         for (auto &a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        posix_spawnp(&pid_, "ffmpeg", nullptr, nullptr, argv.data(), environ);
+        posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv.data(), environ);
     }
-    ~Source() { kill(); }
+    ~Spawned() { kill(); }
     void kill() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
@@ -153,6 +147,19 @@ public:
 
 private:
     pid_t pid_ = -1;
+};
+
+// An ffmpeg source feeding an icecast mount in real time with a sine of hz.
+class Source : public Spawned {
+public:
+    Source(const std::string &mount, const Codec &codec, int hz, int rate)
+        : Spawned("ffmpeg -nostdin -loglevel quiet -re -f lavfi -i sine=frequency=" +
+                  std::to_string(hz) + ":sample_rate=" + std::to_string(rate) + " -ac 2 " +
+                  codec.args + " -content_type " + codec.type +
+                  " -method PUT -auth_type basic -chunked_post 0 -send_expect_100 1 "
+                  "http://source:" +
+                  std::getenv("HALVANE_ICECAST_SOURCE_PASS") +
+                  "@127.0.0.1:" + std::getenv("HALVANE_ICECAST_PORT") + mount) {}
 };
 
 // The level (RMS) of the hz component of one side of a recording (Goertzel).
@@ -286,6 +293,173 @@ TEST(StationsTest, Station_sourceKilledAndBack4sLater_heardAgainOnTheSameChannel
     auto start = Clock::now();
     system->SystemRelease();
     EXPECT_LT(Clock::now() - start, 500ms);
+}
+
+// The null sink's monitor, recorded on a thread of its own for as long as it lives, with the
+// sink kept awake so that positions in the recording are wall-clock time.
+class MonitorRecorder {
+public:
+    MonitorRecorder()
+        : awake_("pacat --playback --raw --format=s16le --rate=44100 --channels=2 /dev/zero") {
+        pipe_ = ::popen("parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 "
+                        "--raw --latency-msec=10 2>/dev/null",
+                        "r");
+        if (pipe_)
+            reader_ = std::thread([this] { read(); });
+    }
+    ~MonitorRecorder() {
+        stop_ = true;
+        if (reader_.joinable())
+            reader_.join();
+        if (pipe_)
+            ::pclose(pipe_);
+    }
+    // Frames recorded so far: the position of this moment in the recording.
+    size_t frames() {
+        std::lock_guard lock(mutex_);
+        return samples_.size() / 2;
+    }
+    std::vector<float> samples() {
+        std::lock_guard lock(mutex_);
+        return samples_;
+    }
+
+private:
+    void read() {
+        float block[441 * 2];
+        while (!stop_) {
+            const size_t n = std::fread(block, sizeof(float), std::size(block), pipe_);
+            if (n == 0)
+                return;
+            std::lock_guard lock(mutex_);
+            samples_.insert(samples_.end(), block, block + n);
+        }
+    }
+
+    Spawned awake_;
+    FILE *pipe_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<float> samples_;
+    std::thread reader_;
+};
+
+// Stations of each codec served from servers of the test's own at real-time pace with no
+// burst. Each source dies (the listener's connection closes, then 404 as icecast answers
+// for a mount without a source) and is back 4 s later: each tone is heard again from the
+// sink within 3 s of its return, without any call but the program's update and polls.
+TEST(StationsTest, Station_eachCodecBack4sAfterItsSourceDied_heardWithin3sOfTheReturn) {
+    HVN_REQUIRE_ENV(pulse, "PULSE_SERVER");
+    struct Station {
+        Station(const char *n, const char *a, const char *t, int k, int h, int r)
+            : name(n), args(a), type(t), kbps(k), hz(h), rate(r) {}
+        const char *name, *args, *type;
+        int kbps, hz, rate;
+        std::string bytes;
+        std::atomic<bool> up{true};
+        std::unique_ptr<test::TestHttpServer> server;
+        TFMODSoundPtr sound;
+        TFMODChannelPtr channel;
+    };
+    constexpr int kSeconds = 40;
+    // Started first: its processes would otherwise inherit the server's sockets and keep
+    // them open after the server closes them.
+    MonitorRecorder recorder;
+    Station stations[] = {
+        {"mp3", "-c:a libmp3lame -b:a 128k -f mp3", "audio/mpeg", 128, 440, 44100},
+        {"aac", "-c:a aac -b:a 96k -f adts", "audio/aac", 96, 620, 44100},
+        {"ogg vorbis", "-c:a libvorbis -b:a 96k -minrate 96k -maxrate 96k -f ogg",
+         "application/ogg", 96, 850, 44100},
+        {"ogg opus", "-c:a libopus -b:a 64k -vbr off -f ogg", "audio/ogg", 64, 1130, 48000}};
+    auto system = test::make_system(FmodOutput::PulseAudio);
+    ASSERT_TRUE(system);
+    for (Station &st : stations) {
+        st.bytes = test::make_media("sine=frequency=" + std::to_string(st.hz) + ":sample_rate=" +
+                                        std::to_string(st.rate) + ":d=" + std::to_string(kSeconds),
+                                    std::string("-ac 2 ") + st.args);
+        ASSERT_GT(st.bytes.size(), 100000u) << st.name;
+        Station *p = &st;
+        st.server = std::make_unique<test::TestHttpServer>([p](test::Connection &c) {
+            c.read_request();
+            if (!p->up) {
+                c.send("HTTP/1.0 404 File Not Found\r\nContent-Type: text/html\r\n\r\n");
+                return;
+            }
+            c.send(test::http_ok(p->type, "icy-br: " + std::to_string(p->kbps) + "\r\n"));
+            // From the start of the source's stream, at its pace, until the source dies.
+            const int rate = int(p->bytes.size() / kSeconds);
+            const auto start = Clock::now();
+            size_t sent = 0;
+            while (p->up && sent < p->bytes.size()) {
+                const size_t due =
+                    std::min(p->bytes.size(), size_t((Clock::now() - start) / 1.0s * rate) + 1);
+                if (due > sent && !c.send(p->bytes.substr(sent, due - sent)))
+                    return;
+                sent = std::max(sent, due);
+                std::this_thread::sleep_for(20ms);
+            }
+        });
+    }
+    for (Station &st : stations) {
+        st.sound = system->CreateStreamURL(st.server->url(), 0x10008, nullptr);
+        ASSERT_TRUE(st.sound);
+    }
+    // The program's main loop: update and poll, nothing else.
+    auto pump = [&](Clock::duration time) {
+        for (auto end = Clock::now() + time; Clock::now() < end;) {
+            system->Update();
+            for (Station &st : stations)
+                test::open_state(*st.sound);
+            std::this_thread::sleep_for(10ms);
+        }
+    };
+    // Each played once it is ready, as the program does.
+    for (auto end = Clock::now() + 5s; Clock::now() < end;) {
+        system->Update();
+        bool all = true;
+        for (Station &st : stations) {
+            if (!st.channel && test::is_ready(test::open_state(*st.sound)))
+                st.channel = system->PlaySound(-1, st.sound, 0, nullptr);
+            all = all && st.channel;
+        }
+        if (all)
+            break;
+        std::this_thread::sleep_for(10ms);
+    }
+    for (Station &st : stations)
+        ASSERT_TRUE(st.channel) << st.name << " not playing 5 s after it was opened";
+    pump(2s);
+    const size_t before = recorder.frames();
+    for (Station &st : stations)
+        st.up = false;
+    const auto died = Clock::now();
+    pump(4s - (Clock::now() - died));
+    const size_t back = recorder.frames();
+    for (Station &st : stations)
+        st.up = true;
+    pump(4s);
+    const std::vector<float> frames = recorder.samples();
+    const size_t window = 4410, step = 441;
+    ASSERT_GT(frames.size() / 2, back + 3 * 44100) << "the monitor recorded too little";
+    ASSERT_GT(back, before + window);
+    for (Station &st : stations) {
+        SCOPED_TRACE(st.name);
+        // Heard before the source died, silent just before it came back.
+        const double level = tone_level(frames, before - window, window, 0, st.hz);
+        ASSERT_GT(level, 0.03) << "not heard before the source died";
+        EXPECT_LT(tone_level(frames, back - window, window, 0, st.hz), level / 4)
+            << "still heard 4 s after the source died";
+        size_t heard = back;
+        while (heard + window <= frames.size() / 2 &&
+               tone_level(frames, heard, window, 0, st.hz) < level / 2)
+            heard += step;
+        const double seconds = double(heard + window - back) / 44100;
+        std::printf("%-10s heard again %.2f s after its source came back\n", st.name, seconds);
+        ::testing::Test::RecordProperty(std::string("return_s_") + st.name,
+                                        std::to_string(seconds));
+        EXPECT_LT(seconds, 3.0) << "not heard again within 3 s of the return (" << seconds << " s)";
+    }
+    system->SystemRelease();
 }
 
 // Timed ID3 in an MPEG-TS segment as HLS packagers put it: the PMT gains a metadata stream
