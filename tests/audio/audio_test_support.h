@@ -326,6 +326,22 @@ inline void serve_folder(Connection &c, const std::filesystem::path &dir) {
            "\r\nContent-Length: " + std::to_string(ss.str().size()) + "\r\n\r\n" + ss.str());
 }
 
+// An ICY stream: the MP3 with a metadata block after every metaint bytes of sound.
+inline std::string icy_stream(const std::string &mp3, size_t metaint,
+                              const std::vector<std::string> &blocks) {
+    std::string out = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:  64 \r\nicy-metaint: " +
+                      std::to_string(metaint) + "\r\n\r\n";
+    size_t i = 0;
+    for (size_t pos = 0; pos + metaint <= mp3.size(); pos += metaint, ++i) {
+        out += mp3.substr(pos, metaint);
+        std::string block = i < blocks.size() ? blocks[i] : "";
+        block.resize(std::min<size_t>((block.size() + 15) / 16 * 16, 255 * 16), '\0');
+        out += static_cast<char>(block.size() / 16);
+        out += block;
+    }
+    return out;
+}
+
 inline std::string http_ok(const std::string &contentType, const std::string &extra = "") {
     return "HTTP/1.0 200 OK\r\nContent-Type: " + contentType + "\r\n" + extra + "\r\n";
 }

@@ -269,22 +269,6 @@ TEST_F(FaultsTest, Fault_stallBeforeBufferFull_bufferingThenTimeout) {
     EXPECT_EQ(wait_error(*sound).result, FMOD_ERR_NET_TIMEOUT);
 }
 
-// An ICY stream: the MP3 with a metadata block after every metaint bytes of sound.
-std::string icy_stream(const std::string &mp3, size_t metaint,
-                       const std::vector<std::string> &blocks) {
-    std::string out = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:  64 \r\nicy-metaint: " +
-                      std::to_string(metaint) + "\r\n\r\n";
-    size_t i = 0;
-    for (size_t pos = 0; pos + metaint <= mp3.size(); pos += metaint, ++i) {
-        out += mp3.substr(pos, metaint);
-        std::string block = i < blocks.size() ? blocks[i] : "";
-        block.resize(std::min<size_t>((block.size() + 15) / 16 * 16, 255 * 16), '\0');
-        out += static_cast<char>(block.size() / 16);
-        out += block;
-    }
-    return out;
-}
-
 TEST_F(FaultsTest, Fault_icyBlocks_songsReplaceEachOtherAndBadBlocksAreHarmless) {
     // Blocks every 0.75 s of sound; the engine has read the first three when it is ready.
     const size_t metaint = 12000;
@@ -294,7 +278,7 @@ TEST_F(FaultsTest, Fault_icyBlocks_songsReplaceEachOtherAndBadBlocksAreHarmless)
     blocks[4] = "StreamTitle='" + std::string(5000, 'L'); // cut short at the 4080 bytes
     blocks[5] = std::string("\xff\x00\x01garbage", 10);
     blocks[6] = "StreamTitle='Only A Title';StreamUrl='';";
-    const std::string body = icy_stream(test::sine_mp3(), metaint, blocks);
+    const std::string body = test::icy_stream(test::sine_mp3(), metaint, blocks);
     TestHttpServer server([&](Connection &c) {
         c.read_request();
         c.send(body);
@@ -343,7 +327,7 @@ TEST_F(FaultsTest, Fault_windows1252Titles_sameUtf8AsUtf8Titles) {
         std::string body;
     };
     auto icy = [](const std::string &song) {
-        return icy_stream(test::sine_mp3(), 4000, {"StreamTitle='" + song + "';"});
+        return test::icy_stream(test::sine_mp3(), 4000, {"StreamTitle='" + song + "';"});
     };
     auto ogg = [](const std::string &artist, const std::string &title) {
         return test::http_ok("application/ogg") +
