@@ -319,9 +319,11 @@ inline void serve_folder(Connection &c, const std::filesystem::path &dir) {
     std::stringstream ss;
     ss << in.rdbuf();
     const std::string ext = file.extension().string();
-    const std::string type = ext == ".m3u8" ? "application/vnd.apple.mpegurl"
-                             : ext == ".ts" ? "video/mp2t"
-                                            : "application/octet-stream";
+    const std::string type = ext == ".m3u8"  ? "application/vnd.apple.mpegurl"
+                             : ext == ".ts"  ? "video/mp2t"
+                             : ext == ".aac" ? "audio/aac"
+                             : ext == ".mp3" ? "audio/mpeg"
+                                             : "application/octet-stream";
     c.send("HTTP/1.0 200 OK\r\nContent-Type: " + type +
            "\r\nContent-Length: " + std::to_string(ss.str().size()) + "\r\n\r\n" + ss.str());
 }

@@ -474,11 +474,14 @@ uint32_t mpeg_crc32(const std::string &bytes) {
     return crc;
 }
 
-std::string id3_text_frame(const char *id, const std::string &latin1) {
-    const std::string body = std::string(1, '\0') + latin1;
+std::string id3_frame(const char *id, const std::string &body) {
     const uint32_t n = static_cast<uint32_t>(body.size());
     return std::string(id) + std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} +
            std::string(2, '\0') + body;
+}
+
+std::string id3_text_frame(const char *id, const std::string &latin1) {
+    return id3_frame(id, std::string(1, '\0') + latin1);
 }
 
 // An ID3v2.3 tag of Latin-1 text frames.
@@ -614,6 +617,83 @@ TEST(StationsTest, Station_plsM3uAndHlsUrls_followedAndHeard) {
     EXPECT_EQ(s.result, FMOD_ERR_NET_CONNECT);
     system->SystemRelease();
     std::filesystem::remove_all(dir);
+}
+
+// Audio-only HLS in packed audio, as RFC 8216 describes it: raw AAC (ADTS) or MP3 segments,
+// each beginning with an ID3 tag of its start time and, here, its song. Title and artist
+// follow the segments as they are heard.
+TEST(StationsTest, Station_hlsPackedAudio_titleAndArtistFollowTheSegments) {
+    struct Packing {
+        const char *name, *ext, *args;
+    };
+    const Packing packings[] = {
+        {"aac", "aac", "-c:a aac -b:a 128k -f segment -segment_format adts"},
+        {"mp3", "mp3",
+         "-c:a libmp3lame -b:a 128k -f segment -segment_format mp3 -segment_format_options "
+         "id3v2_version=0:write_xing=0"}};
+    auto system = test::make_system(FmodOutput::NoSound);
+    ASSERT_TRUE(system);
+    for (const Packing &packing : packings) {
+        SCOPED_TRACE(packing.name);
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("hvn-packed-" + std::to_string(::getpid()) + packing.name);
+        std::filesystem::create_directories(dir);
+        const std::string seg = (dir / "seg%d.").string() + packing.ext;
+        ASSERT_EQ(test::run_command("ffmpeg -nostdin -loglevel error -y -f lavfi -i '" +
+                                    test::full_scale_sine(8) + "' " + packing.args +
+                                    " -segment_time 2 " + seg),
+                  0);
+        std::string playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n"
+                               "#EXT-X-MEDIA-SEQUENCE:0\n";
+        for (int i = 0; i < 4; ++i) {
+            const std::string name = "seg" + std::to_string(i) + "." + packing.ext;
+            std::ifstream in(dir / name, std::ios::binary);
+            const std::string sound((std::istreambuf_iterator<char>(in)), {});
+            ASSERT_GT(sound.size(), 10000u) << name;
+            // The start time in 90 kHz units, then the song of this segment.
+            const uint64_t pts = uint64_t(i) * 2 * 90000;
+            std::string stamp = "com.apple.streaming.transportStreamTimestamp";
+            stamp += '\0';
+            for (int b = 7; b >= 0; --b)
+                stamp += char(pts >> (8 * b));
+            const std::string n = std::to_string(i + 1);
+            std::ofstream(dir / name, std::ios::binary)
+                << id3_tag(id3_frame("PRIV", stamp) + id3_text_frame("TIT2", "Song " + n) +
+                           id3_text_frame("TPE1", "Artist " + n))
+                << sound;
+            playlist += "#EXTINF:2.0,\n" + name + "\n";
+        }
+        // Live (no end): the demuxer starts three segments before the end and reloads the
+        // list.
+        std::ofstream(dir / "radio.m3u8") << playlist;
+        test::TestHttpServer server([&](test::Connection &c) { test::serve_folder(c, dir); });
+        auto sound = system->CreateStreamURL(server.url("/radio.m3u8"), 0x10008, nullptr);
+        ASSERT_TRUE(sound);
+        ASSERT_TRUE(test::is_ready(test::wait_state(*system, *sound, test::is_ready, 5s)));
+        auto channel = system->PlaySound(-1, sound, 0, nullptr);
+        ASSERT_TRUE(channel);
+        auto tag = [&](const char *name) {
+            auto t = sound->GetTag(name, 0);
+            return t ? t->data : std::string("(none)");
+        };
+        const auto started = Clock::now();
+        EXPECT_EQ(tag("TITLE"), "Song 2");
+        EXPECT_EQ(tag("ARTIST"), "Artist 2");
+        // Each song as its segment is heard, 2 s after the one before: not when the demuxer
+        // reads the segment ahead.
+        for (int n : {3, 4}) {
+            const std::string title = "Song " + std::to_string(n);
+            for (auto end = started + 2s * (n - 1); Clock::now() < end && tag("TITLE") != title;)
+                std::this_thread::sleep_for(20ms);
+            const double at = (Clock::now() - started) / 1.0s;
+            EXPECT_EQ(tag("TITLE"), title);
+            EXPECT_EQ(tag("ARTIST"), "Artist " + std::to_string(n));
+            EXPECT_GT(at, 2.0 * (n - 2) - 0.6) << title << " shown too early";
+        }
+        sound->SoundRelease();
+        std::filesystem::remove_all(dir);
+    }
+    system->SystemRelease();
 }
 
 } // namespace
