@@ -4,7 +4,8 @@
 set -euo pipefail
 build=(cmake g++ make pkg-config libfltk1.3-dev libcurl4-openssl-dev libminizip-dev zlib1g-dev
        libpng-dev libjpeg-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-       libpulse-dev libasound2-dev libfftw3-dev libgtest-dev libgl-dev libx11-dev libxxf86vm-dev)
+       libpulse-dev libasound2-dev libfftw3-dev libgtest-dev libgl-dev libx11-dev libxxf86vm-dev
+       libxft-dev)
 run=(libasound2-plugins fonts-dejavu-extra)
 test=(xvfb xdotool x11-utils mesa-utils imagemagick pulseaudio pulseaudio-utils alsa-utils
       libasound2-plugins fonts-dejavu-extra icecast2 ffmpeg sox curl procps python3 clang

@@ -90,6 +90,132 @@ int interrupted(void *opaque) {
     return static_cast<std::atomic<bool> *>(opaque)->load() ? 1 : 0;
 }
 
+// Audio-only HLS in packed audio (raw AAC or MP3 segments) starts each segment with ID3
+// tags that may name its song; libavformat reads the song of the first segment only. So
+// everything the HLS demuxer opens is read through a HeadReader, which takes the song from
+// the tags at its head. The demuxer opens a segment as its sound is needed, so the song
+// changes when the segment is heard.
+struct SegmentHooks {
+    StreamTags *tags = nullptr;
+    int (*open)(AVFormatContext *, AVIOContext **, const char *, int, AVDictionary **) = nullptr;
+    int (*close)(AVFormatContext *, AVIOContext *) = nullptr;
+};
+
+// A tag's head that would be longer is not read for its song.
+constexpr size_t kMaxSegmentHead = 128 * 1024;
+
+class HeadReader {
+public:
+    HeadReader(AVIOContext *inner, SegmentHooks &hooks) : inner(inner), hooks_(hooks) {}
+    AVIOContext *const inner;
+
+    void take(const uint8_t *data, size_t size) {
+        if (done_)
+            return;
+        head_.append(reinterpret_cast<const char *>(data),
+                     std::min(size, kMaxSegmentHead - head_.size()));
+        // One or more whole tags, then the sound (or anything else: a playlist, MPEG-TS).
+        for (;;) {
+            const std::string_view rest = std::string_view(head_).substr(parsed_);
+            if (rest.size() < 10) {
+                done_ = std::string_view("ID3").substr(0, rest.size()) != rest.substr(0, 3) ||
+                        head_.size() >= kMaxSegmentHead;
+                return;
+            }
+            const size_t tagSize = id3_tag_size(rest);
+            if (tagSize == 0 || parsed_ + tagSize > kMaxSegmentHead) {
+                done_ = true;
+                return;
+            }
+            if (rest.size() < tagSize)
+                return;
+            if (auto song = timed_id3_song(rest.substr(0, tagSize)))
+                hooks_.tags->set_song(std::move(song->artist), std::move(song->title));
+            parsed_ += tagSize;
+        }
+    }
+
+private:
+    SegmentHooks &hooks_;
+    std::string head_;
+    size_t parsed_ = 0;
+    bool done_ = false;
+};
+
+int read_head(void *opaque, uint8_t *buf, int size) {
+    auto &reader = *static_cast<HeadReader *>(opaque);
+    const int n = avio_read_partial(reader.inner, buf, size);
+    if (n > 0)
+        reader.take(buf, static_cast<size_t>(n));
+    return n == 0 ? AVERROR_EOF : n;
+}
+
+int64_t seek_head(void *opaque, int64_t offset, int whence) {
+    auto &reader = *static_cast<HeadReader *>(opaque);
+    if (whence & AVSEEK_SIZE)
+        return avio_size(reader.inner);
+    return avio_seek(reader.inner, offset, whence & ~AVSEEK_FORCE);
+}
+
+// Options asked of a HeadReader's context (the final location after a redirect, cookies)
+// are those of the connection it reads.
+void *head_child(void *obj, void *prev) {
+    return prev ? nullptr
+                : static_cast<HeadReader *>(static_cast<AVIOContext *>(obj)->opaque)->inner;
+}
+
+const AVClass *head_class() {
+    static const AVClass cls = [] {
+        AVClass c{};
+        c.class_name = "HeadReader";
+        c.item_name = av_default_item_name;
+        c.version = LIBAVUTIL_VERSION_INT;
+        c.child_next = head_child;
+        return c;
+    }();
+    return &cls;
+}
+
+int open_segment(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
+                 AVDictionary **options) {
+    auto &hooks = *static_cast<SegmentHooks *>(s->opaque);
+    AVIOContext *inner = nullptr;
+    if (int ret = hooks.open(s, &inner, url, flags, options); ret < 0)
+        return ret;
+    // The playlist the stream was opened with is closed with avio_close, which knows only
+    // the contexts of libavformat's own protocols.
+    if (pb == &s->pb) {
+        *pb = inner;
+        return 0;
+    }
+    auto reader = std::make_unique<HeadReader>(inner, hooks);
+    auto *buffer = static_cast<uint8_t *>(av_malloc(kIoBufferSize));
+    AVIOContext *outer = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, reader.get(),
+                                                     read_head, nullptr, seek_head)
+                                : nullptr;
+    if (!outer) {
+        av_free(buffer);
+        hooks.close(s, inner);
+        return AVERROR(ENOMEM);
+    }
+    outer->av_class = head_class();
+    outer->seekable = inner->seekable;
+    reader.release();
+    *pb = outer;
+    return 0;
+}
+
+int close_segment(AVFormatContext *s, AVIOContext *pb) {
+    auto &hooks = *static_cast<SegmentHooks *>(s->opaque);
+    if (!pb || pb->read_packet != read_head)
+        return hooks.close(s, pb);
+    std::unique_ptr<HeadReader> reader(static_cast<HeadReader *>(pb->opaque));
+    const int ret = hooks.close(s, reader->inner);
+    av_freep(&pb->buffer);
+    avio_context_free(&pb);
+    return ret;
+}
+
 // The demuxer a server's media type names. Probing a live stream blind needs up to
 // kProbeBytes, several seconds of a slow station; the type saves that wait.
 const AVInputFormat *format_for(const std::string &contentType) {
@@ -138,6 +264,7 @@ private:
     NetStream &stream_;
     const std::string hlsUrl_;
     RingReader reader_;
+    SegmentHooks hooks_; // outlives format_, which calls it until it is closed
     std::unique_ptr<AVIOContext, IoFree> io_;
     std::unique_ptr<AVFormatContext, FormatClose> format_;
     std::unique_ptr<AVCodecContext, CodecFree> codec_;
@@ -200,7 +327,16 @@ int Decoder::open_hls() {
     if (!f)
         return FMOD_ERR_MEMORY;
     f->interrupt_callback = {interrupted, &stream_.aborted};
+    hooks_.tags = &stream_.tags;
+    hooks_.open = f->io_open;
+    hooks_.close = f->io_close2;
+    f->opaque = &hooks_;
+    f->io_open = open_segment;
+    f->io_close2 = close_segment;
     AVDictionary *opts = nullptr;
+    // The demuxer reuses a kept-alive connection only through a context of libavformat's
+    // own (it asserts so); with a HeadReader in between, every segment gets a new one.
+    av_dict_set(&opts, "http_persistent", "0", 0);
     // Segments and keys come from the network only, never from local files.
     av_dict_set(&opts, "protocol_whitelist", "http,https,tcp,tls,crypto", 0);
     av_dict_set_int(&opts, "rw_timeout", int64_t(stream_.timeoutMs) * 1000, 0);
@@ -272,8 +408,8 @@ int Decoder::open() {
 void Decoder::update_tags(const AVPacket *packet) {
     AVFormatContext *f = format_.get();
     AVStream *st = f->streams[streamIndex_];
-    bool changed = !packet || (f->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) ||
-                   (st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED);
+    const bool streamUpdated = st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+    bool changed = !packet || (f->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) || streamUpdated;
     f->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
     st->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
     // A chained Ogg stream (a new song) brings its comments as side data of a packet.
@@ -295,8 +431,15 @@ void Decoder::update_tags(const AVPacket *packet) {
     };
     auto title = lookup("title");
     auto artist = lookup("artist");
-    if (title || artist)
+    const bool ogg = std::string_view(f->iformat->name) == "ogg";
+    // A new Ogg link is a new song, even one without a title or artist.
+    const bool newLink = ogg && packet && (update || streamUpdated);
+    if (title || artist || newLink)
         stream_.tags.set_song(std::move(artist), std::move(title));
+    // The Opus demuxer adds each link's comments to those of the links before ("One;Two"):
+    // the next link starts from none.
+    if (ogg)
+        av_dict_free(&st->metadata);
 }
 
 void Decoder::timed_id3(const AVPacket *packet) {

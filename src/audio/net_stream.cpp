@@ -19,6 +19,8 @@ constexpr size_t kPcmFrames = 16384;
 constexpr int kDefaultByteRate = 16000;
 
 constexpr std::chrono::seconds kLongestWait{10};
+// Tries half a second apart after a drop (5 s), before the waits grow.
+constexpr int kQuickTries = 10;
 
 NetStream::NetStream(std::string u, size_t bufferBytes, int timeout)
     : url(std::move(u)), timeoutMs(timeout), ring(bufferBytes), pcm(kPcmFrames) {}
@@ -144,12 +146,16 @@ std::optional<std::chrono::milliseconds> Backoff::next() {
         since_ = now;
     else if (now - since_ > reconnectGiveUpAfter.load())
         return std::nullopt;
-    // At once first (a momentary cut), then 1, 2, 4, 8 s, then every 10 s.
+    // At once first (a momentary cut), then every half second for a while (a restarted
+    // source or server is heard again soon after it is back), then 1, 2, 4, 8 s, then every
+    // 10 s.
     const int n = tries_++;
     if (n == 0)
         return std::chrono::milliseconds(0);
-    return std::min<std::chrono::milliseconds>(std::chrono::seconds(1 << std::min(n - 1, 4)),
-                                               kLongestWait);
+    if (n <= kQuickTries)
+        return std::chrono::milliseconds(500);
+    return std::min<std::chrono::milliseconds>(
+        std::chrono::seconds(1 << std::min(n - kQuickTries - 1, 4)), kLongestWait);
 }
 
 } // namespace hvn

@@ -96,8 +96,9 @@ private:
 // a stream.
 inline std::atomic<std::chrono::milliseconds> reconnectGiveUpAfter{std::chrono::minutes(5)};
 
-// Bounded waits between reconnections of a stream that played: 1, 2, 4, 8 s, then every
-// 10 s; given up once nothing came through for reconnectGiveUpAfter.
+// Bounded waits between reconnections of a stream that played: none, then 0.5 s for ten
+// tries, then 1, 2, 4, 8 s, then every 10 s; given up once nothing came through for
+// reconnectGiveUpAfter.
 class Backoff {
 public:
     // Called when data flows again: the next failure starts over.

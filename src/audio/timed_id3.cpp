@@ -82,6 +82,15 @@ std::string frame_text(std::string_view body) {
 
 } // namespace
 
+size_t id3_tag_size(std::string_view bytes) {
+    const auto *d = reinterpret_cast<const unsigned char *>(bytes.data());
+    if (bytes.size() < 10 || bytes.substr(0, 3) != "ID3" || d[3] == 0xFF || d[4] == 0xFF ||
+        ((d[6] | d[7] | d[8] | d[9]) & 0x80))
+        return 0;
+    const bool footer = d[5] & 0x10;
+    return 10 + size_t{syncsafe(d + 6)} + (footer ? 10 : 0);
+}
+
 std::optional<SongTags> timed_id3_song(std::string_view tag) {
     // libavformat takes the first 5 bytes of a metadata PES for the access-unit header of
     // MPEG's own metadata carriage; HLS packagers put the tag there directly, so it comes

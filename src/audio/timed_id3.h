@@ -12,4 +12,8 @@ namespace hvn {
 // "Artist - Title" form of an ICY title. nullopt when the tag names no song.
 std::optional<SongTags> timed_id3_song(std::string_view tag);
 
+// The whole size (header, frames, footer) of the ID3v2 tag that bytes begin with; 0 when
+// they begin with something else. Needs the first 10 bytes.
+size_t id3_tag_size(std::string_view bytes);
+
 } // namespace hvn

@@ -203,6 +203,9 @@ std::u16string Utf8ToUtf16(std::string_view bytes, bool &ok) {
         i += size_t(len);
         if (code > 0xFFFF) {
             ok = false;
+            code -= 0x10000;
+            units.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
             continue;
         }
         units.push_back(static_cast<char16_t>(code));

@@ -36,7 +36,8 @@ std::string LineValue(std::string_view line);
 std::string Left(std::string_view text, size_t n);
 
 // UTF-8 bytes to 16-bit code units and back (the program's tags are decoded this way).
-// A character beyond U+FFFF makes ok false. A sequence cut short at the end is dropped.
+// A character beyond U+FFFF becomes a surrogate pair and makes ok false. A sequence cut
+// short at the end is dropped.
 std::u16string Utf8ToUtf16(std::string_view bytes, bool &ok);
 std::string Utf16ToUtf8(std::u16string_view units);
 

@@ -195,6 +195,9 @@ void RedrawGadget(Gadget *g);
 void SetGadgetColor(Gadget *g, int r, int gr, int b); // background
 void SetGadgetTextColor(Gadget *g, int r, int gr, int b);
 void SetGadgetFont(Gadget *g, const GuiFont &font);
+// The UTF-8 text without the characters beyond U+FFFF that g's font has no glyph for (the
+// toolkit would draw a box for each); every other byte is kept.
+std::string DrawableText(Gadget *g, std::string_view utf8);
 void SetGadgetSensitivity(Gadget *g, int flags);
 void SetGadgetPixmap(Gadget *g, PixmapPtr pixmap, int flags);
 void SetButtonState(Gadget *g, bool checked);

@@ -8,6 +8,15 @@
 #include <FL/Fl_Input_Choice.H>
 #include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/fl_utf8.h>
+#include <FL/x.H>
+#include <X11/Xft/Xft.h>
+
+#include <cmath>
+
+// The Xft font that fl_font() chose; the toolkit exports it but declares it for itself only.
+extern FL_EXPORT void *fl_xftfont;
 
 namespace hvn {
 
@@ -283,6 +292,32 @@ void SetGadgetPixmap(Gadget *g, PixmapPtr pixmap, int flags) {
     g->pixmapFlags = flags;
     if (Fl_Widget *w = WidgetOf(g))
         DamageArea(w);
+}
+
+std::string DrawableText(Gadget *g, std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const char *p = utf8.data(), *end = p + utf8.size();
+    while (p < end) {
+        int len = 1;
+        const unsigned code = fl_utf8decode(p, end, &len);
+        if (len == 4 && code > 0xFFFF) {
+            // The toolkit draws through Xft with the one font, without any fallback.
+            XftFont *font = nullptr;
+            if (fl_display) {
+                fl_font(ToFlFont(g->font), static_cast<Fl_Fontsize>(std::lround(g->font.size)));
+                font = static_cast<XftFont *>(fl_xftfont);
+            }
+            if (!font || !XftCharExists(fl_display, font, code)) {
+                p += len;
+                continue;
+            }
+        }
+        len = std::max(len, 1);
+        out.append(p, static_cast<size_t>(len));
+        p += len;
+    }
+    return out;
 }
 
 } // namespace hvn

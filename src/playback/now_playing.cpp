@@ -22,15 +22,20 @@ namespace {
 
 constexpr int kHistoryLength = 20;
 
-// The tag's bytes as UTF-8 in 16-bit units; a character beyond U+FFFF empties the text.
+// The tag's bytes as UTF-8 in 16-bit units. A character beyond U+FFFF (an emoji) that the
+// player's font cannot draw is dropped, and the rest of the text stays.
 std::u16string TagText(const TFMODTagPtr &tag) {
-    bool ok = true;
-    std::u16string text = Utf8ToUtf16(tag->GetDataAsString(), ok);
-    return ok ? text : std::u16string();
+    bool only16Bits = true; // the pairs are kept either way
+    return Utf8ToUtf16(DrawableText(StationTitleLabel, tag->GetDataAsString()), only16Bits);
 }
 
+// The first n units, less the first half of a pair that n would cut.
 std::string FirstUnits(const std::u16string &text, size_t n) {
-    return Utf16ToUtf8(text.substr(0, std::min(n, text.size())));
+    n = std::min(n, text.size());
+    if (n > 0 && n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) {
+        --n;
+    }
+    return Utf16ToUtf8(text.substr(0, n));
 }
 
 void ShowStatusView() {

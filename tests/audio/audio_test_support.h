@@ -327,9 +327,11 @@ inline void serve_folder(Connection &c, const std::filesystem::path &dir) {
     std::stringstream ss;
     ss << in.rdbuf();
     const std::string ext = file.extension().string();
-    const std::string type = ext == ".m3u8" ? "application/vnd.apple.mpegurl"
-                             : ext == ".ts" ? "video/mp2t"
-                                            : "application/octet-stream";
+    const std::string type = ext == ".m3u8"  ? "application/vnd.apple.mpegurl"
+                             : ext == ".ts"  ? "video/mp2t"
+                             : ext == ".aac" ? "audio/aac"
+                             : ext == ".mp3" ? "audio/mpeg"
+                                             : "application/octet-stream";
     c.send("HTTP/1.0 200 OK\r\nContent-Type: " + type +
            "\r\nContent-Length: " + std::to_string(ss.str().size()) + "\r\n\r\n" + ss.str());
 }
@@ -348,6 +350,13 @@ inline std::string icy_body(const std::string &sound, size_t metaint,
         out += block;
     }
     return out;
+}
+
+// An ICY stream: the head, then the MP3 with a metadata block after every metaint bytes.
+inline std::string icy_stream(const std::string &mp3, size_t metaint,
+                              const std::vector<std::string> &blocks) {
+    return "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:  64 \r\nicy-metaint: " +
+           std::to_string(metaint) + "\r\n\r\n" + icy_body(mp3, metaint, blocks);
 }
 
 inline std::string http_ok(const std::string &contentType, const std::string &extra = "") {

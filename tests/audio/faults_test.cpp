@@ -281,13 +281,6 @@ TEST_F(FaultsTest, Fault_stallBeforeBufferFull_bufferingThenTimeout) {
     EXPECT_EQ(wait_error(*sound).result, FMOD_ERR_NET_TIMEOUT);
 }
 
-// An ICY stream: the MP3 with a metadata block after every metaint bytes of sound.
-std::string icy_stream(const std::string &mp3, size_t metaint,
-                       const std::vector<std::string> &blocks) {
-    return "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br:  64 \r\nicy-metaint: " +
-           std::to_string(metaint) + "\r\n\r\n" + test::icy_body(mp3, metaint, blocks);
-}
-
 TEST_F(FaultsTest, Fault_icyBlocks_songsReplaceEachOtherAndBadBlocksAreHarmless) {
     // Blocks every 0.75 s of sound; the engine has read the first three when it is ready.
     const size_t metaint = 12000;
@@ -297,7 +290,7 @@ TEST_F(FaultsTest, Fault_icyBlocks_songsReplaceEachOtherAndBadBlocksAreHarmless)
     blocks[4] = "StreamTitle='" + std::string(5000, 'L'); // cut short at the 4080 bytes
     blocks[5] = std::string("\xff\x00\x01garbage", 10);
     blocks[6] = "StreamTitle='Only A Title';StreamUrl='';";
-    const std::string body = icy_stream(test::sine_mp3(), metaint, blocks);
+    const std::string body = test::icy_stream(test::sine_mp3(), metaint, blocks);
     TestHttpServer server([&](Connection &c) {
         c.read_request();
         c.send(body);
@@ -346,7 +339,7 @@ TEST_F(FaultsTest, Fault_windows1252Titles_sameUtf8AsUtf8Titles) {
         std::string body;
     };
     auto icy = [](const std::string &song) {
-        return icy_stream(test::sine_mp3(), 4000, {"StreamTitle='" + song + "';"});
+        return test::icy_stream(test::sine_mp3(), 4000, {"StreamTitle='" + song + "';"});
     };
     auto ogg = [](const std::string &artist, const std::string &title) {
         return test::http_ok("application/ogg") +

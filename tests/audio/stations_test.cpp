@@ -124,25 +124,19 @@ const Codec kMp3{"-c:a libmp3lame -b:a 128k -f mp3", "audio/mpeg"};
 const Codec kOgg{"-c:a libvorbis -b:a 96k -f ogg", "application/ogg"};
 const Codec kAac{"-c:a aac -b:a 96k -f adts", "audio/aac"};
 
-// An ffmpeg source feeding an icecast mount in real time with a sine of hz, stopped by its PID.
-class Source {
+// A process of the test's own, from its command's words, stopped by its PID.
+class Spawned {
 public:
-    Source(const std::string &mount, const Codec &codec, int hz, int rate) {
-        std::istringstream words(
-            "ffmpeg -nostdin -loglevel quiet -re -f lavfi -i sine=frequency=" + std::to_string(hz) +
-            ":sample_rate=" + std::to_string(rate) + " -ac 2 " + codec.args + " -content_type " +
-            codec.type +
-            " -method PUT -auth_type basic -chunked_post 0 -send_expect_100 1 http://source:" +
-            std::getenv("HALVANE_ICECAST_SOURCE_PASS") +
-            "@127.0.0.1:" + std::getenv("HALVANE_ICECAST_PORT") + mount);
+    explicit Spawned(const std::string &command) {
+        std::istringstream words(command);
         std::vector<std::string> args(std::istream_iterator<std::string>(words), {});
         std::vector<char *> argv;
         for (auto &a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        posix_spawnp(&pid_, "ffmpeg", nullptr, nullptr, argv.data(), environ);
+        posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv.data(), environ);
     }
-    ~Source() { kill(); }
+    ~Spawned() { kill(); }
     void kill() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
@@ -153,6 +147,19 @@ public:
 
 private:
     pid_t pid_ = -1;
+};
+
+// An ffmpeg source feeding an icecast mount in real time with a sine of hz.
+class Source : public Spawned {
+public:
+    Source(const std::string &mount, const Codec &codec, int hz, int rate)
+        : Spawned("ffmpeg -nostdin -loglevel quiet -re -f lavfi -i sine=frequency=" +
+                  std::to_string(hz) + ":sample_rate=" + std::to_string(rate) + " -ac 2 " +
+                  codec.args + " -content_type " + codec.type +
+                  " -method PUT -auth_type basic -chunked_post 0 -send_expect_100 1 "
+                  "http://source:" +
+                  std::getenv("HALVANE_ICECAST_SOURCE_PASS") +
+                  "@127.0.0.1:" + std::getenv("HALVANE_ICECAST_PORT") + mount) {}
 };
 
 // The level (RMS) of the hz component of one side of a recording (Goertzel).
@@ -425,11 +432,14 @@ uint32_t mpeg_crc32(const std::string &bytes) {
     return crc;
 }
 
-std::string id3_text_frame(const char *id, const std::string &latin1) {
-    const std::string body = std::string(1, '\0') + latin1;
+std::string id3_frame(const char *id, const std::string &body) {
     const uint32_t n = static_cast<uint32_t>(body.size());
     return std::string(id) + std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} +
            std::string(2, '\0') + body;
+}
+
+std::string id3_text_frame(const char *id, const std::string &latin1) {
+    return id3_frame(id, std::string(1, '\0') + latin1);
 }
 
 // An ID3v2.3 tag of Latin-1 text frames.
@@ -479,6 +489,173 @@ void add_timed_id3(std::string &ts, const std::string &tag) {
         }
     }
     ASSERT_TRUE(inserted);
+}
+
+// The null sink's monitor, recorded on a thread of its own for as long as it lives, with the
+// sink kept awake so that positions in the recording are wall-clock time.
+class MonitorRecorder {
+public:
+    MonitorRecorder()
+        : awake_("pacat --playback --raw --format=s16le --rate=44100 --channels=2 /dev/zero") {
+        pipe_ = ::popen("parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 "
+                        "--raw --latency-msec=10 2>/dev/null",
+                        "r");
+        if (pipe_)
+            reader_ = std::thread([this] { read(); });
+    }
+    ~MonitorRecorder() {
+        stop_ = true;
+        if (reader_.joinable())
+            reader_.join();
+        if (pipe_)
+            ::pclose(pipe_);
+    }
+    // Frames recorded so far: the position of this moment in the recording.
+    size_t frames() {
+        std::lock_guard lock(mutex_);
+        return samples_.size() / 2;
+    }
+    std::vector<float> samples() {
+        std::lock_guard lock(mutex_);
+        return samples_;
+    }
+
+private:
+    void read() {
+        float block[441 * 2];
+        while (!stop_) {
+            const size_t n = std::fread(block, sizeof(float), std::size(block), pipe_);
+            if (n == 0)
+                return;
+            std::lock_guard lock(mutex_);
+            samples_.insert(samples_.end(), block, block + n);
+        }
+    }
+
+    Spawned awake_;
+    FILE *pipe_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<float> samples_;
+    std::thread reader_;
+};
+
+// Stations of each codec served from servers of the test's own at real-time pace with no
+// burst. Each source dies (the listener's connection closes, then 404 as icecast answers
+// for a mount without a source) and is back 4 s later: each tone is heard again from the
+// sink within 3 s of its return, without any call but the program's update and polls.
+TEST(StationsTest, Station_eachCodecBack4sAfterItsSourceDied_heardWithin3sOfTheReturn) {
+    HVN_REQUIRE_ENV(pulse, "PULSE_SERVER");
+    struct Station {
+        Station(const char *n, const char *a, const char *t, int k, int h, int r)
+            : name(n), args(a), type(t), kbps(k), hz(h), rate(r) {}
+        const char *name, *args, *type;
+        int kbps, hz, rate;
+        std::string bytes;
+        std::atomic<bool> up{true};
+        std::unique_ptr<test::TestHttpServer> server;
+        TFMODSoundPtr sound;
+        TFMODChannelPtr channel;
+    };
+    constexpr int kSeconds = 40;
+    // Started first: its processes would otherwise inherit the server's sockets and keep
+    // them open after the server closes them.
+    MonitorRecorder recorder;
+    Station stations[] = {
+        {"mp3", "-c:a libmp3lame -b:a 128k -f mp3", "audio/mpeg", 128, 440, 44100},
+        {"aac", "-c:a aac -b:a 96k -f adts", "audio/aac", 96, 620, 44100},
+        {"ogg vorbis", "-c:a libvorbis -b:a 96k -minrate 96k -maxrate 96k -f ogg",
+         "application/ogg", 96, 850, 44100},
+        {"ogg opus", "-c:a libopus -b:a 64k -vbr off -f ogg", "audio/ogg", 64, 1130, 48000}};
+    auto system = test::make_system(FmodOutput::PulseAudio);
+    ASSERT_TRUE(system);
+    for (Station &st : stations) {
+        st.bytes = test::make_media("sine=frequency=" + std::to_string(st.hz) + ":sample_rate=" +
+                                        std::to_string(st.rate) + ":d=" + std::to_string(kSeconds),
+                                    std::string("-ac 2 ") + st.args);
+        ASSERT_GT(st.bytes.size(), 100000u) << st.name;
+        Station *p = &st;
+        st.server = std::make_unique<test::TestHttpServer>([p](test::Connection &c) {
+            c.read_request();
+            if (!p->up) {
+                c.send("HTTP/1.0 404 File Not Found\r\nContent-Type: text/html\r\n\r\n");
+                return;
+            }
+            c.send(test::http_ok(p->type, "icy-br: " + std::to_string(p->kbps) + "\r\n"));
+            // From the start of the source's stream, at its pace, until the source dies.
+            const int rate = int(p->bytes.size() / kSeconds);
+            const auto start = Clock::now();
+            size_t sent = 0;
+            while (p->up && sent < p->bytes.size()) {
+                const size_t due =
+                    std::min(p->bytes.size(), size_t((Clock::now() - start) / 1.0s * rate) + 1);
+                if (due > sent && !c.send(p->bytes.substr(sent, due - sent)))
+                    return;
+                sent = std::max(sent, due);
+                std::this_thread::sleep_for(20ms);
+            }
+        });
+    }
+    for (Station &st : stations) {
+        st.sound = system->CreateStreamURL(st.server->url(), 0x10008, nullptr);
+        ASSERT_TRUE(st.sound);
+    }
+    // The program's main loop: update and poll, nothing else.
+    auto pump = [&](Clock::duration time) {
+        for (auto end = Clock::now() + time; Clock::now() < end;) {
+            system->Update();
+            for (Station &st : stations)
+                test::open_state(*st.sound);
+            std::this_thread::sleep_for(10ms);
+        }
+    };
+    // Each played once it is ready, as the program does.
+    for (auto end = Clock::now() + 5s; Clock::now() < end;) {
+        system->Update();
+        bool all = true;
+        for (Station &st : stations) {
+            if (!st.channel && test::is_ready(test::open_state(*st.sound)))
+                st.channel = system->PlaySound(-1, st.sound, 0, nullptr);
+            all = all && st.channel;
+        }
+        if (all)
+            break;
+        std::this_thread::sleep_for(10ms);
+    }
+    for (Station &st : stations)
+        ASSERT_TRUE(st.channel) << st.name << " not playing 5 s after it was opened";
+    pump(2s);
+    const size_t before = recorder.frames();
+    for (Station &st : stations)
+        st.up = false;
+    const auto died = Clock::now();
+    pump(4s - (Clock::now() - died));
+    const size_t back = recorder.frames();
+    for (Station &st : stations)
+        st.up = true;
+    pump(4s);
+    const std::vector<float> frames = recorder.samples();
+    const size_t window = 4410, step = 441;
+    ASSERT_GT(frames.size() / 2, back + 3 * 44100) << "the monitor recorded too little";
+    ASSERT_GT(back, before + window);
+    for (Station &st : stations) {
+        SCOPED_TRACE(st.name);
+        // Heard before the source died, silent just before it came back.
+        const double level = tone_level(frames, before - window, window, 0, st.hz);
+        ASSERT_GT(level, 0.03) << "not heard before the source died";
+        EXPECT_LT(tone_level(frames, back - window, window, 0, st.hz), level / 4)
+            << "still heard 4 s after the source died";
+        size_t heard = back;
+        while (heard + window <= frames.size() / 2 &&
+               tone_level(frames, heard, window, 0, st.hz) < level / 2)
+            heard += step;
+        const double seconds = double(heard + window - back) / 44100;
+        std::printf("%-10s heard again %.2f s after its source came back\n", st.name, seconds);
+        ::testing::Test::RecordProperty(std::string("return_s_") + st.name,
+                                        std::to_string(seconds));
+        EXPECT_LT(seconds, 3.0) << "not heard again within 3 s of the return (" << seconds << " s)";
+    }
+    system->SystemRelease();
 }
 
 TEST(StationsTest, Station_plsM3uAndHlsUrls_followedAndHeard) {
@@ -565,6 +742,83 @@ TEST(StationsTest, Station_plsM3uAndHlsUrls_followedAndHeard) {
     EXPECT_EQ(s.result, FMOD_ERR_NET_CONNECT);
     system->SystemRelease();
     std::filesystem::remove_all(dir);
+}
+
+// Audio-only HLS in packed audio, as RFC 8216 describes it: raw AAC (ADTS) or MP3 segments,
+// each beginning with an ID3 tag of its start time and, here, its song. Title and artist
+// follow the segments as they are heard.
+TEST(StationsTest, Station_hlsPackedAudio_titleAndArtistFollowTheSegments) {
+    struct Packing {
+        const char *name, *ext, *args;
+    };
+    const Packing packings[] = {
+        {"aac", "aac", "-c:a aac -b:a 128k -f segment -segment_format adts"},
+        {"mp3", "mp3",
+         "-c:a libmp3lame -b:a 128k -f segment -segment_format mp3 -segment_format_options "
+         "id3v2_version=0:write_xing=0"}};
+    auto system = test::make_system(FmodOutput::NoSound);
+    ASSERT_TRUE(system);
+    for (const Packing &packing : packings) {
+        SCOPED_TRACE(packing.name);
+        const auto dir = std::filesystem::temp_directory_path() /
+                         ("hvn-packed-" + std::to_string(::getpid()) + packing.name);
+        std::filesystem::create_directories(dir);
+        const std::string seg = (dir / "seg%d.").string() + packing.ext;
+        ASSERT_EQ(test::run_command("ffmpeg -nostdin -loglevel error -y -f lavfi -i '" +
+                                    test::full_scale_sine(8) + "' " + packing.args +
+                                    " -segment_time 2 " + seg),
+                  0);
+        std::string playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n"
+                               "#EXT-X-MEDIA-SEQUENCE:0\n";
+        for (int i = 0; i < 4; ++i) {
+            const std::string name = "seg" + std::to_string(i) + "." + packing.ext;
+            std::ifstream in(dir / name, std::ios::binary);
+            const std::string sound((std::istreambuf_iterator<char>(in)), {});
+            ASSERT_GT(sound.size(), 10000u) << name;
+            // The start time in 90 kHz units, then the song of this segment.
+            const uint64_t pts = uint64_t(i) * 2 * 90000;
+            std::string stamp = "com.apple.streaming.transportStreamTimestamp";
+            stamp += '\0';
+            for (int b = 7; b >= 0; --b)
+                stamp += char(pts >> (8 * b));
+            const std::string n = std::to_string(i + 1);
+            std::ofstream(dir / name, std::ios::binary)
+                << id3_tag(id3_frame("PRIV", stamp) + id3_text_frame("TIT2", "Song " + n) +
+                           id3_text_frame("TPE1", "Artist " + n))
+                << sound;
+            playlist += "#EXTINF:2.0,\n" + name + "\n";
+        }
+        // Live (no end): the demuxer starts three segments before the end and reloads the
+        // list.
+        std::ofstream(dir / "radio.m3u8") << playlist;
+        test::TestHttpServer server([&](test::Connection &c) { test::serve_folder(c, dir); });
+        auto sound = system->CreateStreamURL(server.url("/radio.m3u8"), 0x10008, nullptr);
+        ASSERT_TRUE(sound);
+        ASSERT_TRUE(test::is_ready(test::wait_state(*system, *sound, test::is_ready, 5s)));
+        auto channel = system->PlaySound(-1, sound, 0, nullptr);
+        ASSERT_TRUE(channel);
+        auto tag = [&](const char *name) {
+            auto t = sound->GetTag(name, 0);
+            return t ? t->data : std::string("(none)");
+        };
+        const auto started = Clock::now();
+        EXPECT_EQ(tag("TITLE"), "Song 2");
+        EXPECT_EQ(tag("ARTIST"), "Artist 2");
+        // Each song as its segment is heard, 2 s after the one before: not when the demuxer
+        // reads the segment ahead.
+        for (int n : {3, 4}) {
+            const std::string title = "Song " + std::to_string(n);
+            for (auto end = started + 2s * (n - 1); Clock::now() < end && tag("TITLE") != title;)
+                std::this_thread::sleep_for(20ms);
+            const double at = (Clock::now() - started) / 1.0s;
+            EXPECT_EQ(tag("TITLE"), title);
+            EXPECT_EQ(tag("ARTIST"), "Artist " + std::to_string(n));
+            EXPECT_GT(at, 2.0 * (n - 2) - 0.6) << title << " shown too early";
+        }
+        sound->SoundRelease();
+        std::filesystem::remove_all(dir);
+    }
+    system->SystemRelease();
 }
 
 } // namespace

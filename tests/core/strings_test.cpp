@@ -100,7 +100,7 @@ TEST(Strings, Utf8ToUtf16_Table_DecodesOrFlags) {
         {"abc", u"abc", true},
         {"\xC3\xA9t\xC3\xA9", u"\u00e9t\u00e9", true},
         {"\xE2\x82\xAC", u"\u20ac", true},
-        {"a\xF0\x9F\x8E\xB5", u"a", false}, // beyond U+FFFF
+        {"a\xF0\x9F\x8E\xB5", u"a\U0001F3B5", false}, // beyond U+FFFF: a pair
         {"ab\xE2\x82", u"ab", true},        // cut short at the end
         {"\xFF"
          "a",

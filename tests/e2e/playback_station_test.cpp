@@ -382,5 +382,51 @@ TEST_F(PlaybackStation, ChunkedIcyBehindRelativePlaylist_HeardWithBitrateAndSong
     Dispatch(Press(StopButton));
 }
 
+// Emoji in stream titles: the title stays, only the characters beyond U+FFFF that the
+// player's font has no glyph for go (DejaVu Sans Condensed draws U+1F600, not U+1F3B5 or
+// U+1F525), on both lines and in the history; the title line never shows half a pair.
+TEST_F(PlaybackStation, EmojiTitles_KeptWithoutTheCharactersTheFontCannotDraw) {
+    const std::string grin = "\xF0\x9F\x98\x80", note = "\xF0\x9F\x8E\xB5",
+                      fire = "\xF0\x9F\x94\xA5";
+    const std::string a45(45, 'a');
+    struct Case {
+        std::string streamTitle, title, artist, song;
+    };
+    const Case cases[] = {
+        {"Grin " + grin + " Band - Song " + note + " Title " + fire, "Song  Title ",
+         "Grin " + grin + " Band", "Grin " + grin + " Band - Song  Title "},
+        // The 46th unit is the first half of the grin's pair: the line stops before it.
+        {"X - " + a45 + grin + grin, a45, "X", "X - " + a45 + grin + grin},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.streamTitle);
+        const std::string body =
+            test::icy_stream(test::sine_mp3(), 4000,
+                             std::vector<std::string>(24, "StreamTitle='" + c.streamTitle + "';"));
+        test::TestHttpServer server([&](test::Connection &conn) {
+            conn.read_request();
+            conn.send(body);
+            conn.hold();
+        });
+        test::WriteStation("d_emoji.hvn",
+                           {"Emoji Station", "http://emoji.example/", "3", "1", server.url()}, "");
+        test::BeginScriptedTicks([](int) { return 40; });
+        PlayStation("d_emoji.hvn", 0);
+        test::EndScriptedTicks();
+        ASSERT_TRUE(CurrentChannel) << "nothing plays";
+        for (int i = 0; i < 20 && CurrentSong != c.song; ++i) {
+            test::WaitMs(100);
+            NowPlayingPhase = 1;
+            Dispatch(test::Tick(HousekeepingTimer.get()));
+        }
+        EXPECT_EQ(CurrentSong, c.song);
+        EXPECT_EQ(GadgetText(StationTitleLabel), c.title);
+        EXPECT_EQ(GadgetText(StationStatusLabel), c.artist);
+        ASSERT_GE(CountGadgetItems(SongHistoryListBox), 1);
+        EXPECT_EQ(GadgetItemText(SongHistoryListBox, 0), c.song);
+        StopPlayback();
+    }
+}
+
 } // namespace
 } // namespace hvn
