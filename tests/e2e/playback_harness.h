@@ -5,6 +5,7 @@
 // ticks quickly.
 #include "events/event.h"
 #include "gui/gui.h"
+#include "gui/gui_simulate.h"
 
 #include <cstdint>
 #include <functional>
