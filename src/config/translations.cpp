@@ -69,7 +69,7 @@ std::string TranslationText() {
 
 void AddEntryLine(const std::string &line) {
     for (const auto &[key, table] : Tables()) {
-        if (StartsWith(line, key)) {
+        if (line.starts_with(key)) {
             table->push_back(QuotedText(line));
             return;
         }
@@ -112,7 +112,7 @@ void LoadTranslations(int language) {
 std::vector<std::string> AddTranslationEntry(const std::string &key, const std::string &line,
                                              const std::vector<std::string> &table) {
     std::vector<std::string> result = table;
-    if (StartsWith(line, key))
+    if (line.starts_with(key))
         result.push_back(QuotedText(line));
     return result;
 }

@@ -34,12 +34,12 @@ void RegisterEmbeddedFile(const std::string &name, const void *data, size_t size
 }
 
 bool IsEmbeddedName(const std::string &name) {
-    return StartsWith(name, kEmbeddedPrefix);
+    return name.starts_with(kEmbeddedPrefix);
 }
 
 std::optional<std::string> EmbeddedFile(const std::string &name) {
     std::string_view key = name;
-    if (StartsWith(key, kEmbeddedPrefix)) {
+    if (key.starts_with(kEmbeddedPrefix)) {
         key.remove_prefix(kEmbeddedPrefix.size());
     }
     Registry &registry = TheRegistry();

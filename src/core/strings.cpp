@@ -124,10 +124,6 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
     return pieces;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }

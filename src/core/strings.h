@@ -23,7 +23,6 @@ std::string Trim(std::string_view text);
 std::string Replace(std::string_view text, std::string_view from, std::string_view to);
 // Pieces between separators; "a,,b" gives "a", "", "b"; "" gives one empty piece.
 std::vector<std::string> Split(std::string_view text, std::string_view separator);
-bool StartsWith(std::string_view text, std::string_view prefix);
 bool Contains(std::string_view text, std::string_view part);
 // The text after the last "." of a name; "" when it has none or a "/" follows it.
 std::string ExtractExt(std::string_view name);

@@ -3,7 +3,6 @@
 #include "core/fs.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,16 +37,15 @@ bool IsRandomPart(const std::string &text) {
 }
 
 // prefix followed by the six characters mkstemp puts in place of "XXXXXX".
-bool IsMkstempName(const std::string &name, const char *prefix) {
-    const size_t n = std::strlen(prefix);
-    return name.compare(0, n, prefix) == 0 && IsRandomPart(name.substr(n));
+bool IsMkstempName(const std::string &name, std::string_view prefix) {
+    return name.starts_with(prefix) && IsRandomPart(name.substr(prefix.size()));
 }
 
 // ".download-N.part": the download slots' names of earlier versions.
 bool IsSlotName(const std::string &name) {
     constexpr std::string_view prefix = ".download-", suffix = ".part";
-    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(suffix)) {
         return false;
     }
     const std::string digits =

@@ -282,19 +282,4 @@ int DesktopHeight();
 // Height of the X display's current video mode; 480 when none is reported.
 int VideoModeHeight();
 
-// Test support: deliver an input event to a gadget as the toolkit would when the user
-// acts on it (the gadget emits what it emits for real input). kind: MouseDown, MouseUp,
-// MouseMove, MouseWheel, MouseEnter, MouseLeave; data: button or wheel steps.
-void SimulateMouse(Gadget *g, int kind, int data, int x, int y);
-// A click (select) or double click (action) on item `index` of a list box or tree,
-// or a right click (context menu); a choice in a combo box; text typed into an
-// editable combo box or text field; a check box toggled; a window closed or resized.
-void SimulateItemClick(Gadget *g, int index, bool doubleClick);
-void SimulateItemContextClick(Gadget *g, int index);
-void SimulateComboChoice(Gadget *g, int index);
-void SimulateTyping(Gadget *g, const std::string &text);
-void SimulateToggle(Gadget *g);
-void SimulateWindowClose(Gadget *window);
-void SimulateFileDrop(Gadget *window, const std::string &path);
-
 } // namespace hvn

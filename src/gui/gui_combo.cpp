@@ -163,13 +163,4 @@ void SetComboText(Gadget *g, const std::string &text) {
         static_cast<Fl_Input_Choice *>(g->view->widget)->input()->value(text.c_str());
 }
 
-void SimulateComboChoice(Gadget *g, int index) {
-    if (!g || g->kind != GadgetKind::ComboBox || index < 0 ||
-        index >= static_cast<int>(g->items.size()))
-        return;
-    Fl_Menu_ *menu = MenuOf(g);
-    menu->value(index);
-    menu->do_callback();
-}
-
 } // namespace hvn

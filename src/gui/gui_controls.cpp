@@ -81,15 +81,6 @@ bool ButtonState(Gadget *g) {
     return g && g->checked;
 }
 
-void SimulateToggle(Gadget *g) {
-    if (!g || g->kind != GadgetKind::Button)
-        return;
-    auto *button = static_cast<Fl_Button *>(g->view->widget);
-    if (g->style & BUTTON_CHECKBOX)
-        button->value(!button->value());
-    button->do_callback();
-}
-
 Gadget *CreateTextField(int x, int y, int w, int h, Gadget *parent, int style) {
     parent = ContainerOf(parent);
     Gadget *g = NewGadget(GadgetKind::TextField, parent, style, x, y, w, h);

@@ -22,7 +22,4 @@ void HideWindow(Gadget *window);
 // Client size clamped to the window's size limits; emits no WindowSize.
 void SetWindowShape(Gadget *window, int x, int y, int w, int h);
 
-// Test support: a resize as the window manager makes it (emits WindowSize).
-void SimulateWindowResize(Gadget *window, int w, int h);
-
 } // namespace hvn

@@ -1,7 +1,11 @@
 // Test support: input delivered through the widgets' own event handling.
+#include "gui/gui_simulate.h"
+
 #include "gui/gadget_view.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Input_Choice.H>
 #include <FL/Fl_Tree.H>
@@ -53,6 +57,10 @@ Gadget *TreeNodeAt(Gadget *tree, int index) {
             return static_cast<Gadget *>(item->user_data());
     }
     return nullptr;
+}
+
+Fl_Window *WindowOf(Gadget *g) {
+    return g && g->kind == GadgetKind::Window ? g->view->widget->as_window() : nullptr;
 }
 
 } // namespace
@@ -117,6 +125,61 @@ void SimulateTyping(Gadget *g, const std::string &text) {
     input->handle(FL_KEYBOARD);
     Fl::e_text = nullptr;
     Fl::e_length = 0;
+}
+
+void SimulateComboChoice(Gadget *g, int index) {
+    if (!g || g->kind != GadgetKind::ComboBox || index < 0 ||
+        index >= static_cast<int>(g->items.size()))
+        return;
+    Fl_Menu_ *menu;
+    if (g->style & COMBOBOX_EDITABLE)
+        menu = static_cast<Fl_Input_Choice *>(g->view->widget)->menubutton();
+    else
+        menu = static_cast<Fl_Choice *>(g->view->widget);
+    menu->value(index);
+    menu->do_callback();
+}
+
+void SimulateToggle(Gadget *g) {
+    if (!g || g->kind != GadgetKind::Button)
+        return;
+    auto *button = static_cast<Fl_Button *>(g->view->widget);
+    if (g->style & BUTTON_CHECKBOX)
+        button->value(!button->value());
+    button->do_callback();
+}
+
+void SimulateWindowClose(Gadget *window) {
+    if (Fl_Window *win = WindowOf(window))
+        win->do_callback();
+}
+
+void SimulateFileDrop(Gadget *window, const std::string &path) {
+    Fl_Window *win = WindowOf(window);
+    if (!win)
+        return;
+    // A drag source sends a URI: blanks and percent signs are escaped.
+    std::string uri = "file://";
+    for (char c : path) {
+        if (c == ' ')
+            uri += "%20";
+        else if (c == '%')
+            uri += "%25";
+        else
+            uri += c;
+    }
+    uri += "\r\n";
+    Fl::e_text = uri.data();
+    Fl::e_length = static_cast<int>(uri.size());
+    if (win->handle(FL_DND_ENTER) && win->handle(FL_DND_RELEASE))
+        win->handle(FL_PASTE);
+    Fl::e_text = nullptr;
+    Fl::e_length = 0;
+}
+
+void SimulateWindowResize(Gadget *window, int w, int h) {
+    if (Fl_Window *win = WindowOf(window))
+        win->resize(win->x(), win->y(), w, h);
 }
 
 } // namespace hvn

@@ -353,37 +353,4 @@ void SetWindowShape(Gadget *window, int x, int y, int w, int h) {
         ApplySizeRange(window);
 }
 
-void SimulateWindowClose(Gadget *window) {
-    if (Fl_Window *win = WindowOf(window))
-        win->do_callback();
-}
-
-void SimulateFileDrop(Gadget *window, const std::string &path) {
-    Fl_Window *win = WindowOf(window);
-    if (!win)
-        return;
-    // A drag source sends a URI: blanks and percent signs are escaped.
-    std::string uri = "file://";
-    for (char c : path) {
-        if (c == ' ')
-            uri += "%20";
-        else if (c == '%')
-            uri += "%25";
-        else
-            uri += c;
-    }
-    uri += "\r\n";
-    Fl::e_text = uri.data();
-    Fl::e_length = static_cast<int>(uri.size());
-    if (win->handle(FL_DND_ENTER) && win->handle(FL_DND_RELEASE))
-        win->handle(FL_PASTE);
-    Fl::e_text = nullptr;
-    Fl::e_length = 0;
-}
-
-void SimulateWindowResize(Gadget *window, int w, int h) {
-    if (Fl_Window *win = WindowOf(window))
-        win->resize(win->x(), win->y(), w, h);
-}
-
 } // namespace hvn

@@ -9,17 +9,12 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <cstring>
 
 namespace hvn {
 
 namespace {
 
 std::atomic<uint64_t> nextGeneration{1};
-
-bool StartsWith(const std::string &bytes, const char *magic, size_t n) {
-    return bytes.size() >= n && std::memcmp(bytes.data(), magic, n) == 0;
-}
 
 // Component c of a packed pixel as a float.
 float Component(uint32_t px, int c) {
@@ -83,11 +78,11 @@ void MarkPixmapChanged(Pixmap &pixmap) {
 }
 
 PixmapPtr LoadPixmapFromMemory(const std::string &bytes) {
-    if (StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8))
+    if (bytes.starts_with("\x89PNG\r\n\x1a\n"))
         return DecodePng(bytes);
-    if (StartsWith(bytes, "\xff\xd8\xff", 3))
+    if (bytes.starts_with("\xff\xd8\xff"))
         return DecodeJpeg(bytes);
-    if (StartsWith(bytes, "BM", 2))
+    if (bytes.starts_with("BM"))
         return DecodeBmp(bytes);
     return nullptr;
 }

@@ -11,6 +11,7 @@
 #include "core/fs.h"
 #include "core/text_file.h"
 #include "events/queue.h"
+#include "gui/canvas/draw2d.h"
 #include "playback/current_station.h"
 #include "playback/spectrum.h"
 
@@ -425,12 +426,45 @@ TEST_F(MainLoopTest, Menus_builtWithTheirTagsAndTexts) {
     EXPECT_EQ(ExitMenuItem->text, "Exit HVN");
 }
 
+// Without a station the 30 Hz tick draws the logo alone, the meters not at all; the poll
+// tick without a sound and any other timer's tick draw nothing.
 TEST_F(MainLoopTest, Ticks_spectrumAndOtherTimers_runWithoutAStation) {
-    auto timer = Timer::Create(4.0);
-    timer->Stop();
-    Pass(TimerTick, timer.get(), 1);
+    ASSERT_FALSE(CurrentSound);
+    ASSERT_FALSE(CurrentChannel);
+    KeepCanvasFrames(true);
+    ShowPage(1);
+    for (int i = 0; i < 100 && !CanvasOnScreen(SpectrumCanvas); ++i)
+        PumpEvents(0.05);
+    ASSERT_TRUE(CanvasOnScreen(SpectrumCanvas)) << "the player page is not shown";
+    SpectrumTimer = Timer::Create(30.0);
+    HousekeepingTimer = Timer::Create(0.5);
+    auto other = Timer::Create(4.0);
+    for (Timer *timer : {SpectrumTimer.get(), HousekeepingTimer.get(), other.get()})
+        timer->Stop(); // only the ticks the test posts
+    const PixmapPtr logo = CreatePixmap(274, 87);
+    for (size_t i = 0; i < logo->pixels.size(); ++i)
+        logo->pixels[i] = 0xff000000u | uint32_t(i * 2654435761u >> 8);
+    StationLogo = logo;
+    const uint64_t meters = CanvasFramesDrawn(LeftLevelCanvas);
+
+    Pass(TimerTick, SpectrumTimer.get(), 1);
+    EXPECT_EQ(ReadCanvasPixels(SpectrumCanvas), logo->pixels) << "the frame is not the logo";
+    EXPECT_EQ(CanvasFramesDrawn(LeftLevelCanvas), meters) << "meters drawn without a station";
+
+    const uint64_t frames = CanvasFramesDrawn(SpectrumCanvas);
+    const std::string title = GadgetText(StationTitleLabel);
+    std::fill(logo->pixels.begin(), logo->pixels.end(), 0xff0000ffu);
+    MarkPixmapChanged(*logo);
+    IsPlaying = 1;
+    Pass(TimerTick, HousekeepingTimer.get(), 1);
+    Pass(TimerTick, other.get(), 1);
     Pass(TimerTick, nullptr, 1);
-    SUCCEED();
+    IsPlaying = 0;
+    EXPECT_EQ(CanvasFramesDrawn(SpectrumCanvas), frames) << "a frame drawn on another tick";
+    EXPECT_EQ(GadgetText(StationTitleLabel), title);
+    StationLogo.reset();
+    SpectrumTimer.reset();
+    HousekeepingTimer.reset();
 }
 
 // The program ends inside the pass: settings saved, exit status 0.

@@ -78,6 +78,36 @@ inline OpenState wait_state(TFMODSystem &system, TFMODSound &sound,
     }
 }
 
+// Polls done() every 10 ms until it holds; false once limit has passed without it.
+inline bool eventually(const std::function<bool()> &done,
+                       std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+    for (auto end = Clock::now() + limit;;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        if (done())
+            return true;
+        if (Clock::now() >= end)
+            return false;
+    }
+}
+
+// Waits up to 3 s for the channel's spectrum on `side` to peak in `band` at a level in
+// [low, high]: the sound has gone through the mixer and filled the spectrum's history.
+inline testing::AssertionResult spectrum_peaks(TFMODChannel &channel, int side, int band, float low,
+                                               float high) {
+    float v[64] = {};
+    int peak = 0;
+    if (eventually([&] {
+            if (channel.GetSpectrum(v, 64, side, FMOD_DSP_FFT_WINDOW_TRIANGLE) != FMOD_OK)
+                return false;
+            peak = static_cast<int>(std::max_element(v, v + 64) - v);
+            return peak == band && v[band] >= low && v[band] <= high;
+        }))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+           << "side " << side << " peaks in band " << peak << " at " << v[peak] << ", not in band "
+           << band << " at " << low << " to " << high << " (" << v[band] << ")";
+}
+
 inline bool is_ready(const OpenState &s) {
     return s.result == FMOD_OK && s.state == FMOD_OPENSTATE_READY;
 }
@@ -305,6 +335,27 @@ inline Tone measure(const std::vector<float> &frames, int side) {
     if (rises > 1)
         t.hz = (rises - 1) * 44100.0 / (last - first);
     return t;
+}
+
+// Records the sink's monitor in 0.1 s pieces until the RMS of one piece on the left and
+// right satisfies done (the sound reached the monitor, or left it); false after limit.
+inline testing::AssertionResult
+sink_reaches(const std::function<bool(double, double)> &done,
+             std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+    double left = -1, right = -1;
+    if (eventually(
+            [&] {
+                const std::vector<float> piece = record_sink(0.1);
+                if (piece.size() < 8000)
+                    return false;
+                left = measure(piece, 0).rms;
+                right = measure(piece, 1).rms;
+                return done(left, right);
+            },
+            limit))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+           << "the sink's monitor last read RMS " << left << " left, " << right << " right";
 }
 
 // The path of a GET request head ("" when there is none).

@@ -44,10 +44,18 @@ protected:
 // MP3 encoder leaves it (peak 0.084).
 constexpr double kToneRms = 0.084 / 1.41421356;
 
+// What the sink's monitor reads once a change of the output has reached it.
+bool sounding(double left, double right) {
+    return left > kToneRms / 4 && right > kToneRms / 4; // at half volume too
+}
+bool silent(double left, double right) {
+    return left < 1e-4 && right < 1e-4;
+}
+
 TEST_F(PulseOutputTest, Output_toneThenVolumeZeroThenPaused_soundThenSilence) {
     auto channel = play("/live.mp3");
     ASSERT_TRUE(channel);
-    std::this_thread::sleep_for(300ms); // past the sink's latency
+    ASSERT_TRUE(test::sink_reaches(sounding)) << "the tone never reached the sink";
     auto heard = record_sink(1.0);
     ASSERT_GT(heard.size(), 40000u);
     for (int side : {0, 1}) {
@@ -57,7 +65,7 @@ TEST_F(PulseOutputTest, Output_toneThenVolumeZeroThenPaused_soundThenSilence) {
     }
 
     ASSERT_EQ(channel->SetVolume(0.0f), FMOD_OK);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(test::sink_reaches(silent)) << "volume 0 never silenced the sink";
     auto muted = record_sink(0.5);
     ASSERT_GT(muted.size(), 20000u);
     EXPECT_LT(measure(muted, 0).rms, 1e-4);
@@ -71,12 +79,12 @@ TEST_F(PulseOutputTest, Output_toneThenVolumeZeroThenPaused_soundThenSilence) {
     int playing = 0;
     channel->IsPlaying(playing);
     EXPECT_EQ(playing, 1); // a paused channel still plays
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(test::sink_reaches(silent)) << "the pause never silenced the sink";
     auto held = record_sink(0.5);
     EXPECT_LT(measure(held, 0).rms, 1e-4);
 
     ASSERT_EQ(channel->SetPaused(0), FMOD_OK);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(test::sink_reaches(sounding)) << "the tone never came back after the pause";
     auto half = record_sink(0.5);
     EXPECT_NEAR(measure(half, 0).rms, kToneRms / 2, kToneRms * 0.1);
 }
@@ -84,7 +92,8 @@ TEST_F(PulseOutputTest, Output_toneThenVolumeZeroThenPaused_soundThenSilence) {
 TEST_F(PulseOutputTest, Output_leftOnlyMount_rightChannelSilent) {
     auto channel = play("/left.mp3");
     ASSERT_TRUE(channel);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(test::sink_reaches([](double left, double) { return left > kToneRms / 2; }))
+        << "the tone never reached the sink";
     auto heard = record_sink(0.5);
     // pan=stereo|c0=c0 keeps the mono sine at its full 1/8.
     EXPECT_NEAR(measure(heard, 0).hz, 440, 5);
@@ -142,14 +151,15 @@ TEST_F(PulseOutputTest, Output_nothingPlaying_noServerStreamNoWakeupsThenSoundAg
     for (int round = 0; round < 2; ++round) {
         auto channel = play("/live.mp3");
         ASSERT_TRUE(channel);
-        std::this_thread::sleep_for(300ms);
-        EXPECT_EQ(our_server_streams(), 1);
+        EXPECT_TRUE(test::eventually([] { return our_server_streams() == 1; }))
+            << "round " << round << ": " << our_server_streams() << " streams at the server";
+        ASSERT_TRUE(test::sink_reaches(sounding)) << "round " << round;
         auto heard = record_sink(0.5);
         EXPECT_NEAR(measure(heard, 0).rms, kToneRms, kToneRms * 0.1) << "round " << round;
         ASSERT_EQ(sound_->SoundRelease(), FMOD_OK);
         system_->Update();
-        std::this_thread::sleep_for(300ms);
-        EXPECT_EQ(our_server_streams(), 0) << "round " << round;
+        EXPECT_TRUE(test::eventually([] { return our_server_streams() == 0; }))
+            << "round " << round << ": " << our_server_streams() << " streams at the server";
         EXPECT_EQ(idle(), 0) << "round " << round;
     }
 }

@@ -26,9 +26,7 @@ protected:
         sound_ = system_->CreateStreamURL(url, 0x10008, nullptr);
         if (!sound_ || !test::is_ready(test::wait_state(*system_, *sound_, test::is_ready, 5s)))
             return nullptr;
-        auto channel = system_->PlaySound(-1, sound_, 0, nullptr);
-        std::this_thread::sleep_for(200ms); // a full history of what was sent out
-        return channel;
+        return system_->PlaySound(-1, sound_, 0, nullptr);
     }
     static Spectra read(TFMODChannel &channel) {
         Spectra s;
@@ -51,6 +49,8 @@ TEST_F(SpectrumTest, Spectrum_fullScaleTone_aboutOneInItsBandOnBothSides) {
     });
     auto channel = play(server.url());
     ASSERT_TRUE(channel);
+    for (int side : {0, 1})
+        ASSERT_TRUE(test::spectrum_peaks(*channel, side, k440Band, 0.9f, 1.1f));
     Spectra s = read(*channel);
     for (const float *side : {s.left, s.right}) {
         EXPECT_EQ(peak(side), k440Band);
@@ -59,9 +59,11 @@ TEST_F(SpectrumTest, Spectrum_fullScaleTone_aboutOneInItsBandOnBothSides) {
     }
 
     ASSERT_EQ(channel->SetVolume(0.0f), FMOD_OK);
-    std::this_thread::sleep_for(100ms);
-    s = read(*channel);
-    EXPECT_EQ(*std::max_element(s.left, s.left + 64), 0.0f); // silence reads 0
+    EXPECT_TRUE(test::eventually([&] {
+        s = read(*channel);
+        return *std::max_element(s.left, s.left + 64) == 0.0f; // silence reads 0
+    })) << "band 1 reads "
+        << s.left[k440Band] << " at volume 0";
 
     EXPECT_EQ(channel->GetSpectrum(s.left, 64, 2, 1), FMOD_ERR_INVALID_PARAM);
     EXPECT_EQ(channel->GetSpectrum(nullptr, 64, 0, 1), FMOD_ERR_INVALID_PARAM);
@@ -72,6 +74,8 @@ TEST_F(SpectrumTest, Spectrum_icecastTones_peakAt440AndLeftOnlyLeavesRightSilent
     HVN_REQUIRE_ENV(port, "HALVANE_ICECAST_PORT");
     auto both = play(test::icecast_url(port, "/live.mp3"));
     ASSERT_TRUE(both);
+    for (int side : {0, 1})
+        ASSERT_TRUE(test::spectrum_peaks(*both, side, k440Band, 0.074f, 0.094f));
     Spectra s = read(*both);
     // The icecast tone's amplitude is 0.084 on each side.
     for (const float *side : {s.left, s.right}) {
@@ -82,6 +86,7 @@ TEST_F(SpectrumTest, Spectrum_icecastTones_peakAt440AndLeftOnlyLeavesRightSilent
 
     auto left = play(test::icecast_url(port, "/left.mp3"));
     ASSERT_TRUE(left);
+    ASSERT_TRUE(test::spectrum_peaks(*left, 0, k440Band, 0.1f, 2.0f));
     s = read(*left);
     EXPECT_EQ(peak(s.left), k440Band);
     EXPECT_GT(s.left[k440Band], 0.1);

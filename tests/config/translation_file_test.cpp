@@ -151,7 +151,7 @@ TEST_F(TranslationFile, Layout_headerAndEntryLinesPerSection_exact) {
     const std::string bytes = ReadSourceFile();
     ASSERT_FALSE(bytes.empty()) << SourceFile;
     EXPECT_TRUE(IsValidUtf8(bytes));
-    EXPECT_FALSE(StartsWith(bytes, "\xEF\xBB\xBF")) << "no byte-order mark";
+    EXPECT_FALSE(bytes.starts_with("\xEF\xBB\xBF")) << "no byte-order mark";
     EXPECT_EQ(bytes.find('\r'), std::string::npos) << "LF line ends only";
     ASSERT_EQ(bytes.back(), '\n');
 
@@ -285,7 +285,7 @@ TEST_F(TranslationFile, EveryLanguage_keepsNamesAndPatterns) {
         const std::string prefix = entry("ERRORMSG", 0).substr(0, entry("ERRORMSG", 0).find(':'));
         EXPECT_NE(prefix, entry("ERRORMSG", 0)) << "the error texts start with a word and ':'";
         for (size_t i = 1; i <= 3; ++i)
-            EXPECT_TRUE(StartsWith(entry("ERRORMSG", i), prefix + ":")) << entry("ERRORMSG", i);
+            EXPECT_TRUE(entry("ERRORMSG", i).starts_with(prefix + ":")) << entry("ERRORMSG", i);
         EXPECT_TRUE(Contains(entry("ERRORMSG", 3), "'fmod.dll'"));
         EXPECT_TRUE(Contains(entry("ERRORMSG", 9), "HTTP"));
         EXPECT_TRUE(Contains(entry("LABELS_POPMENU", 5), "HVN"));

@@ -128,12 +128,26 @@ TEST(Zip, ExtractFile_CorruptOrEncryptedMember_GivesNothing) {
     }
     ASSERT_TRUE(SaveBytes(dir / "encrypted.zip", encrypted));
 
+    // The logo's data intact, its CRC (local header at 14, central at 16) wrong in both
+    // headers: it inflates cleanly, and only the CRC check can refuse it.
+    std::string badCrc = bytes;
+    const size_t local = bytes.rfind("PK\x03\x04", logoHeader);
+    const size_t central = bytes.rfind("PK\x01\x02", bytes.rfind("station_ico.png"));
+    ASSERT_NE(local, std::string::npos);
+    ASSERT_NE(central, std::string::npos);
+    badCrc[local + 14] = char(badCrc[local + 14] ^ 1);
+    badCrc[central + 16] = char(badCrc[central + 16] ^ 1);
+    ASSERT_TRUE(SaveBytes(dir / "crc.zip", badCrc));
+
     ZipReader zip;
     ASSERT_TRUE(zip.Open(dir / "corrupt.zip"));
     EXPECT_EQ(zip.ExtractFile("station_ico.png"), std::nullopt);
     EXPECT_EQ(zip.ExtractFile("station_id.txt"), members[0].data); // the others still read
     ASSERT_TRUE(zip.Open(dir / "encrypted.zip"));
     EXPECT_EQ(zip.ExtractFile("station_id.txt"), std::nullopt);
+    ASSERT_TRUE(zip.Open(dir / "crc.zip"));
+    EXPECT_FALSE(zip.ExtractFile("station_ico.png").has_value()) << "read despite a wrong CRC";
+    EXPECT_EQ(zip.ExtractFile("station_id.txt"), members[0].data);
 }
 
 TEST(Zip, ExtractFile_PastItsBound_Unreadable) {

@@ -27,7 +27,7 @@ whole() {
 }
 
 start_program
-sleep 1
+eventually has_text 2 || fail "the station list is not shown"
 click 231 138 # options
 shoot options
 whole options 102x22+150+39 clean 12 0 "Canvia l'aparença"

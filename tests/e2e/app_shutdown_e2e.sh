@@ -37,7 +37,8 @@ kill -INT "$PID"
 ended_cleanly "SIGINT with the menu open"
 rm "$DIR/hvn.ini"
 
-# A server on loopback that takes connections and never answers, for at most 60 s.
+# A server on loopback that takes connections and never answers, for at most 60 s; it
+# notes each connection in the file named by its argument.
 python3 -c '
 import socket, sys, time
 s = socket.socket()
@@ -49,9 +50,10 @@ held, end = [], time.time() + 60
 while time.time() < end:
     try:
         held.append(s.accept())
+        open(sys.argv[1], "a").write("accepted\n")
     except OSError:
         pass
-' >"$DIR/port" &
+' "$DIR/accepted" >"$DIR/port" &
 STALL=$!
 trap 'kill "$STALL" 2>/dev/null; e2e_cleanup' EXIT
 port_known() { [ -s "$DIR/port" ]; }
@@ -64,7 +66,9 @@ with zipfile.ZipFile(f"{sys.argv[1]}/stations/stall.hvn", "w") as z:
 PY
 write_settings 0 1 "Stalled" 0 0 0 154
 start_program
-sleep 3 # connecting: the wait lasts 55 ticks of 250 ms
+# Connecting once the station's server has the connection: the wait lasts 55 ticks of 250 ms.
+connected() { [ -s "$DIR/accepted" ]; }
+eventually connected || fail "the program never connected to the stalled station"
 rm "$DIR/hvn.ini"
 kill -HUP "$PID"
 ended_cleanly "SIGHUP while connecting"

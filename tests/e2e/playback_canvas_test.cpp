@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace hvn {
 namespace {
@@ -67,7 +68,12 @@ protected:
         test::DispatchQueued();
         test::EndScriptedTicks();
         ASSERT_TRUE(CurrentChannel) << name << " does not play";
-        test::WaitMs(500); // the analyser sees the tone once it reaches the output
+        const bool heard = test::WaitUntil([] {
+            std::vector<float> left(64, 0.0f);
+            CurrentChannel->GetSpectrum(left.data(), 64, 0, 1);
+            return std::accumulate(left.begin(), left.end(), 0.0f) > 0.01f;
+        });
+        ASSERT_TRUE(heard) << "the analyser never saw " << name << "'s tone";
     }
 
     // Right-button releases on the canvas until the style is `style`.

@@ -266,6 +266,21 @@ void WaitMs(int ms) {
     }
 }
 
+bool WaitUntil(const std::function<bool()> &done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        WaitMs(20);
+    }
+    return true;
+}
+
+bool MonitorReaches(const std::function<bool(const Recording &)> &done) {
+    return WaitUntil([&] { return done(RecordMonitor(0.1, 0)); });
+}
+
 void DispatchQueued() {
     while (const Event *e = PollEvent()) {
         DispatchEvent(*e);

@@ -5,6 +5,7 @@
 // ticks quickly.
 #include "events/event.h"
 #include "gui/gui.h"
+#include "gui/gui_simulate.h"
 
 #include <cstdint>
 #include <functional>
@@ -57,6 +58,11 @@ void BeginScriptedTicks(TickScript script);
 void EndScriptedTicks();
 // Lets the toolkit and the engine run for `ms` (waits on the timers' pipe).
 void WaitMs(int ms);
+// Lets them run until done() holds; false when it did not within `ms`.
+bool WaitUntil(const std::function<bool()> &done, int ms = 5000);
+// Records the monitor in pieces of 0.1 s until one satisfies done (what was played has
+// reached the sink); false after 5 s.
+bool MonitorReaches(const std::function<bool(const Recording &)> &done);
 
 // Takes every queued event and dispatches it as the main loop would.
 void DispatchQueued();

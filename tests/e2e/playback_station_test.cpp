@@ -82,12 +82,17 @@ protected:
         return shots;
     }
 
-    // Plays `name` and lets the sound reach the sink.
+    // Plays `name` until its sound reaches the sink.
     void PlayAndSettle(const std::string &name) {
         Activate(name);
         ASSERT_TRUE(CurrentChannel) << "nothing plays";
-        test::WaitMs(300);
+        ASSERT_TRUE(test::MonitorReaches(LeftSounds)) << name << " is not heard";
     }
+
+    // What the sink's monitor hears once a station's sound reached it.
+    static bool LeftSounds(const test::Recording &r) { return r.Rms(0) > 500.0; }
+    static bool BothSound(const test::Recording &r) { return LeftSounds(r) && r.Rms(1) > 500.0; }
+    static bool LeftOnly(const test::Recording &r) { return LeftSounds(r) && r.Rms(1) < 50.0; }
 
     static inline std::string deadUrl_;
     static inline bool started_ = false;
@@ -131,7 +136,7 @@ TEST_F(PlaybackStation, DeadFirstUrl_LampsThenGivesUpAt55AndPlaysSecond) {
     EXPECT_EQ(GadgetTooltip(SpectrumCanvas), "Visit Website: www.example.com");
     EXPECT_EQ(RecentStations.front(), "A_TWO.HVN");
 
-    test::WaitMs(300);
+    ASSERT_TRUE(test::MonitorReaches(BothSound)) << "the station is not heard";
     test::Recording rec = test::RecordMonitor(1.0);
     EXPECT_GT(rec.Rms(0), 1000.0);
     EXPECT_GT(rec.Rms(1), 1000.0);
@@ -225,7 +230,7 @@ TEST_F(PlaybackStation, NextAndPrevious_SwitchWhatTheSinkPlays) {
     ASSERT_TRUE(CurrentChannel);
     EXPECT_EQ(CurrentStationName, "Left Station");
     EXPECT_TRUE(NextUrlButton->hidden) << "one URL: no next-URL button";
-    test::WaitMs(300);
+    ASSERT_TRUE(test::MonitorReaches(LeftOnly)) << "the left station is not heard alone";
     test::Recording left = test::RecordMonitor(0.7);
     EXPECT_GT(left.Rms(0), 1000.0);
     EXPECT_LT(left.Rms(1), 50.0);
@@ -235,7 +240,7 @@ TEST_F(PlaybackStation, NextAndPrevious_SwitchWhatTheSinkPlays) {
     test::EndScriptedTicks();
     ASSERT_TRUE(CurrentChannel);
     EXPECT_EQ(CurrentStationName, "Two URL Station");
-    test::WaitMs(300);
+    ASSERT_TRUE(test::MonitorReaches(BothSound)) << "the station is not heard again";
     test::Recording both = test::RecordMonitor(0.7);
     EXPECT_GT(both.Rms(0), 1000.0);
     EXPECT_GT(both.Rms(1), 1000.0);
@@ -252,7 +257,7 @@ TEST_F(PlaybackStation, UnmuteAfterStop_PlaysTheSelectedStationAgain) {
     EXPECT_EQ(CurrentStationName, "Left Station");
     EXPECT_EQ(Muted, 0);
     EXPECT_TRUE(MenuEnabled(MuteMenuItem));
-    test::WaitMs(300);
+    ASSERT_TRUE(test::MonitorReaches(LeftSounds)) << "the station is not heard again";
     EXPECT_GT(test::RecordMonitor(0.5).Rms(0), 1000.0);
 }
 

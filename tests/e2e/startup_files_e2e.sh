@@ -24,7 +24,9 @@ mkdir -p "$DIR/creator" "$DIR/stations/.hvn-tmp"
 leftovers=(".hvn-tmp-a1B2c3" "db/.hvn-tmp-Zz9yX8" "stations/.hvn-zip-Qw3rTy"
   "stations/.download-2.part" "creator/.logo-k7J6h5" "stations/.hvn-tmp/Abc123")
 for f in "${leftovers[@]}"; do echo partial >"$DIR/$f"; done
-mine=(".hvn-tmp-notes.txt" "stations/.keep" "db/.hidden" "creator/.logo" ".download-x.part")
+mine=(".hvn-tmp-notes.txt" ".hvn-tmp-notes12" "db/.hvn-tmp-ab12" "stations/.keep" "db/.hidden"
+  "stations/.hvn-zip-backup1" "creator/.logo" "creator/.logo-abc12" "creator/.logo-abc12345"
+  ".download-x.part")
 for f in "${mine[@]}"; do echo mine >"$DIR/$f"; done
 
 # Out-of-range numbers as a hand-edited file may hold them: used within their ranges.

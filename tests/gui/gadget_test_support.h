@@ -5,6 +5,7 @@
 
 #include "events/queue.h"
 #include "gui/gui.h"
+#include "gui/gui_simulate.h"
 
 #include <cstdlib>
 #include <vector>

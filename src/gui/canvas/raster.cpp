@@ -66,10 +66,11 @@ struct Span {
     int x0, x1, y0, y1; // pixels x0 <= x < x1, y0 <= y < y1, inside the image
 };
 
-// The pixels whose centres are inside [x0, x1) x [y0, y1) (fixed point).
+// The pixels whose centres are inside [x0, x1) x (y0, y1] (fixed point): GL's tie rule
+// (left and top edges in its own y-up coordinates) seen with y down.
 Span CoveredPixels(const RasterImage &image, int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
-    Span s{FirstCentreAtOrAfter(x0), FirstCentreAtOrAfter(x1), FirstCentreAtOrAfter(y0),
-           FirstCentreAtOrAfter(y1)};
+    Span s{FirstCentreAtOrAfter(x0), FirstCentreAtOrAfter(x1), FirstCentreAtOrAfter(y0 + 1),
+           FirstCentreAtOrAfter(y1 + 1)};
     s.x0 = std::max(s.x0, 0), s.x1 = std::min(s.x1, image.width);
     s.y0 = std::max(s.y0, 0), s.y1 = std::min(s.y1, image.height);
     return s;
@@ -88,7 +89,7 @@ void FillRect(RasterImage &image, const CanvasCommand &c) {
 }
 
 struct Edge {
-    int64_t nx, ny, c; // inside: nx * px + ny * py + c > 0, or == 0 on a left or top edge
+    int64_t nx, ny, c; // inside: nx * px + ny * py + c > 0, or == 0 on a left or bottom edge
     bool includesTies;
     bool Inside(int64_t px, int64_t py) const {
         const int64_t e = nx * px + ny * py + c;
@@ -101,7 +102,7 @@ Edge MakeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by, bool clockwise) {
     int64_t nx = ay - by, ny = bx - ax;
     if (!clockwise)
         nx = -nx, ny = -ny;
-    return {nx, ny, -(nx * ax + ny * ay), nx > 0 || (nx == 0 && ny > 0)};
+    return {nx, ny, -(nx * ax + ny * ay), nx > 0 || (nx == 0 && ny < 0)};
 }
 
 void FillTriangle(RasterImage &image, const CanvasCommand &c, const int64_t *v) {
@@ -114,7 +115,7 @@ void FillTriangle(RasterImage &image, const CanvasCommand &c, const int64_t *v) 
                            MakeEdge(v[4], v[5], v[0], v[1], cw)};
     const Span s =
         CoveredPixels(image, std::min({v[0], v[2], v[4]}), std::max({v[0], v[2], v[4]}) + 1,
-                      std::min({v[1], v[3], v[5]}), std::max({v[1], v[3], v[5]}) + 1);
+                      std::min({v[1], v[3], v[5]}) - 1, std::max({v[1], v[3], v[5]}));
     for (int y = s.y0; y < s.y1; ++y) {
         const int64_t py = int64_t(y) * kOne + kHalf;
         uint32_t *row = image.pixels.data() + size_t(y) * image.width;

@@ -1,7 +1,7 @@
 #pragma once
 // Internal to the canvas code: the canvas commands rasterised on the CPU, with the rules
 // the GL path follows: a pixel is covered when its centre is inside the shape (centres
-// on a left or top edge count, on a right or bottom edge not), vertices snapped to 1/256
+// on a left or bottom edge count, on a right or top edge not), vertices snapped to 1/256
 // of a pixel, 8-bit blending, nearest texels, texels tinted by the colour.
 #include "gui/canvas/canvas_commands.h"
 
