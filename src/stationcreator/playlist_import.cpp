@@ -266,7 +266,7 @@ bool ImportPlsLines(const std::vector<std::string> &lines, CreatorImport &out, i
         if (key == "numberofentries") {
             urlCount = StrToInt(LineValue(line));
             ++hits;
-        } else if (StartsWith(key, "title1")) {
+        } else if (key.starts_with("title1")) {
             // Title10 and on match too; whichever comes first is the name.
             out.name = LineValue(line);
             ++hits;
@@ -280,7 +280,7 @@ bool ImportPlsLines(const std::vector<std::string> &lines, CreatorImport &out, i
     }
     out.urls.clear();
     for (const std::string &line : lines) {
-        if (!IsCommentLine(line) && StartsWith(PlsKey(line), "file")) {
+        if (!IsCommentLine(line) && PlsKey(line).starts_with("file")) {
             out.urls.push_back(UrlOfLine(line));
         }
     }
