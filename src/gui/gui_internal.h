@@ -16,6 +16,10 @@ void ShowWindow(Gadget *window);
 // Routes the toolkit's events; a close request reaches the window's handler also while a
 // popup menu or another window holds the events.
 void InstallWindowEventDispatch();
+// When the window's menu key asked for the menu that is about to open: its place (at the
+// focused gadget, or the window's top-left corner) in the coordinates a popup takes.
+// Taken once; false for a menu asked for by a mouse press.
+bool TakeKeyboardMenuPlace(Gadget *window, int &x, int &y);
 // Ends an open popup menu as Escape would; PopupWindowMenu then reports no choice.
 void DismissPopupMenu();
 void HideWindow(Gadget *window);
