@@ -22,6 +22,9 @@ void InstallWindowEventDispatch();
 bool TakeKeyboardMenuPlace(Gadget *window, int &x, int &y);
 // Ends an open popup menu as Escape would; PopupWindowMenu then reports no choice.
 void DismissPopupMenu();
+// Ends an open popup menu and cancels an open modal dialog (file, colour, message) as
+// its own close would, so that the program's loop gets to an ending event at once.
+void EndModalLoops();
 void HideWindow(Gadget *window);
 // Client size clamped to the window's size limits; emits no WindowSize.
 void SetWindowShape(Gadget *window, int x, int y, int w, int h);

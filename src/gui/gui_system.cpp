@@ -23,9 +23,9 @@ namespace {
 
 void OnTimerWake(int, void *) {
     DeliverTimerTicks();
-    // The program ends in its own loop, which an open popup menu would hold up.
+    // The program ends in its own loop, which an open popup menu or dialog would hold up.
     if (DeliverTerminationSignal())
-        DismissPopupMenu();
+        EndModalLoops();
 }
 
 bool g_guiReady = false;

@@ -131,17 +131,14 @@ void OnWindowClose(Fl_Widget *, void *data) {
 
 // FLTK drops a close request while a popup menu holds the grab or another window is
 // modal. The close handler only queues WindowClose, so it runs anyway, and an open popup
-// menu or dialog is ended (the dialog as its own close would: cancelled) so that the
-// program gets to the close at once.
+// menu or dialog is ended so that the program gets to the close at once.
 int DispatchToolkitEvent(int event, Fl_Window *window) {
     if (event == FL_PUSH)
         g_keyboardMenu.window = nullptr; // a menu from this press opens at the pointer
     if (event == FL_CLOSE && window && window->callback() == OnWindowClose &&
         (Fl::grab() || (Fl::modal() && Fl::modal() != window))) {
         window->do_callback();
-        DismissPopupMenu();
-        if (Fl_Window *dialog = Fl::modal(); dialog && dialog != window)
-            dialog->do_callback();
+        EndModalLoops();
         return 1;
     }
     return Fl::handle_(event, window);
@@ -349,6 +346,12 @@ bool WindowMinimized(Gadget *window) {
         return true;
     Restored(window);
     return false;
+}
+
+void EndModalLoops() {
+    DismissPopupMenu();
+    if (Fl_Window *dialog = Fl::modal())
+        dialog->do_callback(); // as the dialog's own close: cancelled
 }
 
 bool TakeKeyboardMenuPlace(Gadget *window, int &x, int &y) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How the desktop ends the real program: a window close sent while the main menu is open,
-# SIGINT (Ctrl+C) while the menu is open and SIGHUP while it connects to a station that
-# never answers each save "hvn.ini" and exit with 0.
+# SIGINT (Ctrl+C) while the menu is open, a window close and SIGTERM while the creator's
+# logo file chooser is open and SIGHUP while it connects to a station that never answers
+# each save "hvn.ini" and exit with 0.
 # Without an X display the program says so and exits with 1.
 # Usage: app_shutdown_e2e.sh PATH_TO_HALVANE
 set -u
@@ -35,6 +36,34 @@ start_program
 open_main_menu
 kill -INT "$PID"
 ended_cleanly "SIGINT with the menu open"
+rm "$DIR/hvn.ini"
+
+# The creator's logo chooser ("[..]", in view once the creator is scrolled down 75 pixels).
+open_logo_chooser() {
+  local before
+  eventually has_text 2 || fail "the station list is not shown"
+  click 261 138 # about
+  sleep 0.5
+  click 47 138 # the creator
+  sleep 0.5
+  xdotool mousemove --window "$WID" 100 60 click 5 click 5 click 5
+  sleep 0.5
+  before=$(visible_windows)
+  click 240 104
+  chooser_open() { [ "$(visible_windows)" -gt "$before" ]; }
+  eventually chooser_open || fail "the logo file chooser did not open"
+}
+
+start_program
+open_logo_chooser
+python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
+ended_cleanly "a close with the logo file chooser open"
+rm "$DIR/hvn.ini"
+
+start_program
+open_logo_chooser
+kill -TERM "$PID"
+ended_cleanly "SIGTERM with the logo file chooser open"
 rm "$DIR/hvn.ini"
 
 # A server on loopback that takes connections and never answers, for at most 60 s.
