@@ -43,7 +43,7 @@ close_and_wait
 printf '[playlist]\r\nNumberOfEntries=1\r\nFile1=http://127.0.0.1:9/second\r\nTitle1=Second\r\n' \
   >"$DIR/elsewhere/second.pls"
 first=$(md5sum <"$STATION")
-question() { xdotool search --onlyvisible --pid "$PID" --name "^ Halvane\$" 2>/dev/null | grep -vx "$WID" | head -1; }
+question() { xdotool search --all --onlyvisible --pid "$PID" --name "^ Halvane\$" 2>/dev/null | grep -vx "$WID" | head -1; }
 asked() { [ -n "$(question)" ]; }
 not_asked() { [ -z "$(question)" ]; }
 answer() { # KEY

@@ -14,7 +14,13 @@ DIR=$(mktemp -d /tmp/hvn-e2e-app.XXXXXX)
 PID=
 WID=
 e2e_cleanup() {
-  [ -n "$PID" ] && kill "$PID" 2>/dev/null
+  if [ -n "$PID" ]; then
+    kill "$PID" 2>/dev/null
+    # A program stuck by a fault must not outlive its test: its windows would cover the
+    # next test's.
+    for _ in $(seq 30); do kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$PID" 2>/dev/null
+  fi
   rm -rf "$DIR"
 }
 trap e2e_cleanup EXIT
