@@ -43,23 +43,16 @@ close_and_wait
 printf '[playlist]\r\nNumberOfEntries=1\r\nFile1=http://127.0.0.1:9/second\r\nTitle1=Second\r\n' \
   >"$DIR/elsewhere/second.pls"
 first=$(md5sum <"$STATION")
-question() { xdotool search --all --onlyvisible --pid "$PID" --name "^ Halvane\$" 2>/dev/null | grep -vx "$WID" | head -1; }
-asked() { [ -n "$(question)" ]; }
-not_asked() { [ -z "$(question)" ]; }
-answer() { # KEY
-  xdotool windowfocus --sync "$(question)" key "$1"
-  eventually not_asked || fail "the question did not close"
-}
 start_program second.pls
 eventually creator_shown || fail "the second playlist did not open in the creator"
 click 231 292
-eventually asked || fail "saving over another station asked nothing"
-answer Escape # no
+eventually dialog_shown || fail "saving over another station asked nothing"
+answer_dialog Escape # no
 eventually creator_shown || fail "\"No\" did not go back to the creator"
 [ "$(md5sum <"$STATION")" = "$first" ] || fail "\"No\" changed the station file"
 click 231 292
-eventually asked || fail "the second save asked nothing"
-answer Return # yes
+eventually dialog_shown || fail "the second save asked nothing"
+answer_dialog Return # yes
 replaced() { unzip -p "$STATION" station_id.txt | grep -q /second; }
 eventually replaced || fail "\"Yes\" did not replace the station"
 
@@ -73,8 +66,8 @@ xdotool key Up Return # the station editor
 eventually creator_shown || fail "the rating menu's editor did not open the creator"
 click 231 292
 rewritten() { [ "$(stat -c %i "$STATION")" != "$inode" ]; }
-eventually rewritten || fail "the edited station was not saved at once: asked $(question)"
-not_asked || fail "saving the edited station asked"
+eventually rewritten || fail "the edited station was not saved at once"
+no_dialog || fail "saving the edited station asked"
 close_and_wait
 
 start_program LIST.PLS

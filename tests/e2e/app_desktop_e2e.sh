@@ -74,10 +74,6 @@ near() { # X Y WANT_X WANT_Y
     [ $(($2 - $4)) -le 4 ]
 }
 
-# A dialog of the program: a window titled " Halvane" besides the main window.
-dialog() { xdotool search --all --onlyvisible --pid "$PID" --name "^ Halvane\$" 2>/dev/null | grep -vx "$WID" | head -1; }
-dialog_shown() { [ -n "$(dialog)" ]; }
-no_dialog() { [ -z "$(dialog)" ]; }
 dismiss_dialog() {
   give_keyboard "$(dialog)"
   xdotool key Escape

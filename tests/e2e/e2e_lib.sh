@@ -83,6 +83,20 @@ eventually() {
 }
 click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; }
 
+# A dialog of the program (a message box, the colour chooser): another of its windows
+# titled " Halvane".
+dialog() {
+  xdotool search --all --onlyvisible --pid "$PID" --name "^ Halvane\$" 2>/dev/null |
+    grep -vx "$WID" | head -1
+}
+dialog_shown() { [ -n "$(dialog)" ]; }
+no_dialog() { [ -z "$(dialog)" ]; }
+# Answers the open dialog with KEY: Return its default button, Escape "No" or cancel.
+answer_dialog() { # KEY
+  xdotool windowfocus --sync "$(dialog)" key "$1"
+  eventually no_dialog || fail "the dialog did not close"
+}
+
 # The orderly end after WHAT: the program exits with 0 and has written "hvn.ini".
 ended_cleanly() { # WHAT
   local status=
