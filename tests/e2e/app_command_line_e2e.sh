@@ -15,15 +15,6 @@ printf '[playlist]\r\nNumberOfEntries=1\r\nFile1=http://127.0.0.1:9/a\r\nTitle1=
   >"$DIR/elsewhere/list.pls"
 cp "$DIR/elsewhere/list.pls" "$DIR/elsewhere/LIST.PLS"
 
-# The list page has the now-playing button at the bottom left; the creator page nothing.
-creator_shown() {
-  import -window "$WID" "$DIR/shot.png" || return 1
-  local spread height
-  height=$(identify -format '%h' "$DIR/shot.png")
-  spread=$(convert "$DIR/shot.png" -crop "26x24+4+$((height - 28))" -colorspace Gray \
-    -format '%[fx:standard_deviation]' info:)
-  awk -v s="$spread" 'BEGIN { exit !(s < 0.01) }'
-}
 size_is() { xdotool getwindowgeometry "$WID" 2>/dev/null | grep -q "Geometry: 278x$1"; }
 
 cd "$DIR/elsewhere"
@@ -60,8 +51,7 @@ eventually replaced || fail "\"Yes\" did not replace the station"
 click 261 292 # the connecting page's back button
 eventually has_text 0 || fail "the station list did not come back"
 inode=$(stat -c %i "$STATION")
-xdotool mousemove --window "$WID" 40 8 click 3
-sleep 0.5
+new_window_after right_press 40 8 >/dev/null || fail "the rating menu did not open"
 xdotool key Up Return # the station editor
 eventually creator_shown || fail "the rating menu's editor did not open the creator"
 click 231 292

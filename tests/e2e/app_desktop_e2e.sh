@@ -41,25 +41,17 @@ give_keyboard() { # WINDOW
   if [ -n "$WM" ]; then xdotool windowactivate --sync "$1"; else xdotool windowfocus --sync "$1"; fi
 }
 
-top_windows() { xdotool search --onlyvisible --maxdepth 1 --name "" 2>/dev/null | sort; }
 # Absolute x, y of a window's client area.
 origin() { xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }'; }
 # Runs the command that opens the main menu and prints where the menu opened relative to
 # the window's client area; the menu is closed again.
 menu_place() {
-  local before menu mx my wx wy
-  before=$(top_windows)
-  "$@"
-  for _ in $(seq 50); do
-    menu=$(comm -13 <(echo "$before") <(top_windows) | head -1)
-    [ -n "$menu" ] && break
-    sleep 0.1
-  done
-  [ -n "$menu" ] || return 1
+  local menu mx my wx wy
+  menu=$(new_window_after "$@") || return 1
   read -r mx my <<<"$(origin "$menu")"
   read -r wx wy <<<"$(origin "$WID")"
   xdotool key Escape
-  closed() { [ -z "$(comm -13 <(echo "$before") <(top_windows))" ]; }
+  closed() { ! top_windows | grep -qx "$menu"; }
   eventually closed || return 1
   echo "$((mx - wx)) $((my - wy))"
 }
@@ -68,7 +60,6 @@ key_far_away() { # KEY: with the pointer in the screen's corner, 300 px from the
   give_keyboard "$WID"
   xdotool key "$1"
 }
-right_press() { xdotool mousemove --window "$WID" "$1" "$2" click 3; }
 near() { # X Y WANT_X WANT_Y
   [ $(($1 - $3)) -ge -4 ] && [ $(($1 - $3)) -le 4 ] && [ $(($2 - $4)) -ge -4 ] &&
     [ $(($2 - $4)) -le 4 ]
@@ -98,15 +89,15 @@ run_checks() {
   # The colour chooser: the options page shows the swatches at this height.
   eventually has_text 2 || fail_here "the station list is not shown"
   click 231 584 # options
-  sleep 0.5
+  options_shown() { [ "$(window_pixel 150 450)" != "srgb(255,255,255)" ]; } # not the list
+  eventually options_shown || fail_here "the options page did not open"
   click 36 165 # the background colour swatch
   eventually dialog_shown || fail_here "no colour chooser titled \" Halvane\""
   dismiss_dialog
   click 261 584 # close the options page
   # The delete question, from the rating menu of the first station.
   eventually has_text 0 || fail_here "the station list did not come back"
-  right_press 40 8
-  sleep 0.5
+  new_window_after right_press 40 8 >/dev/null || fail_here "the rating menu did not open"
   xdotool key Up Up Return # delete station
   eventually dialog_shown || fail_here "no delete question titled \" Halvane\""
   xprop -id "$(dialog)" WM_CLASS | grep -q '"Halvane"$' || fail_here "the question's class"

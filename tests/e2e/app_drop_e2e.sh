@@ -31,15 +31,6 @@ uri() {
   echo "file://$out"
 }
 
-# The list page has the now-playing button at the bottom left; the creator page nothing.
-creator_shown() {
-  import -window "$WID" "$DIR/shot.png" || return 1
-  local spread
-  spread=$(convert "$DIR/shot.png" -crop "26x24+4+126" -colorspace Gray \
-    -format '%[fx:standard_deviation]' info:)
-  awk -v s="$spread" 'BEGIN { exit !(s < 0.01) }'
-}
-not_creator() { ! creator_shown; }
 
 # Drops the file at (x, y), saves the creator, stops the connecting that follows and
 # keeps a copy of the saved station as saved/KIND.

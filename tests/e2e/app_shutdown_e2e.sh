@@ -38,29 +38,19 @@ kill -INT "$PID"
 ended_cleanly "SIGINT with the menu open"
 rm "$DIR/hvn.ini"
 
-# The creator's logo chooser ("[..]", in view once the creator is scrolled down 75 pixels).
+# The creator's logo chooser ("[..]"), in a creator opened from a playlist at 278 x 308.
+printf '[playlist]\r\nNumberOfEntries=1\r\nFile1=http://127.0.0.1:9/a\r\n' >"$DIR/list.pls"
 open_logo_chooser() {
-  local before
-  eventually has_text 2 || fail "the station list is not shown"
-  click 261 138 # about
-  sleep 0.5
-  click 47 138 # the creator
-  sleep 0.5
-  xdotool mousemove --window "$WID" 100 60 click 5 click 5 click 5
-  sleep 0.5
-  before=$(visible_windows)
-  click 240 104
-  chooser_open() { [ "$(visible_windows)" -gt "$before" ]; }
-  eventually chooser_open || fail "the logo file chooser did not open"
+  start_program "$DIR/list.pls"
+  eventually creator_shown || fail "the playlist did not open the creator"
+  new_window_after click 240 181 >/dev/null || fail "the logo file chooser did not open"
 }
 
-start_program
 open_logo_chooser
 python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
 ended_cleanly "a close with the logo file chooser open"
 rm "$DIR/hvn.ini"
 
-start_program
 open_logo_chooser
 kill -TERM "$PID"
 ended_cleanly "SIGTERM with the logo file chooser open"
