@@ -9,7 +9,7 @@ build=(cmake g++ make pkg-config libfltk1.3-dev libcurl4-openssl-dev libminizip-
 run=(libasound2-plugins fonts-dejavu-extra)
 test=(xvfb xdotool x11-utils mesa-utils imagemagick pulseaudio pulseaudio-utils alsa-utils
       libasound2-plugins fonts-dejavu-extra icecast2 ffmpeg sox curl procps python3 clang
-      libclang-rt-14-dev)
+      libclang-rt-14-dev openbox)
 bench=(mpv time)
 want=("${build[@]}")
 for set in "$@"; do

@@ -14,7 +14,6 @@
 #include "core/fs.h"
 #include "core/strings.h"
 #include "events/queue.h"
-#include "gui/canvas/draw2d.h"
 #include "playback/current_station.h"
 #include "playback/now_playing.h"
 #include "playback/playback.h"
@@ -286,20 +285,11 @@ void OnKnobEvent(const Event &event) {
     }
 }
 
-void ClearLevelCanvas(Gadget *canvas) {
-    if (!SetGraphics(canvas))
-        return;
-    SetClsColor(BackgroundRed, BackgroundGreen, BackgroundBlue);
-    Cls();
-    Flip(0);
-}
-
 void OnNowPlaying() {
     if (!CurrentStationName.empty()) {
         SelectCurrentStationItem();
         ShowPage(1);
-        ClearLevelCanvas(LeftLevelCanvas);
-        ClearLevelCanvas(RightLevelCanvas);
+        ClearLevelMeters();
     }
     RedrawGadget(MainWindow);
 }

@@ -41,6 +41,10 @@ bool InitModules() {
         return false;
     }
     RegisterEmbeddedFiles();
+    // Before the first window, the start failure's message included.
+    SetApplicationIdentity("halvane", {LoadPixmap("Incbin::./data/hvn16.png"),
+                                       LoadPixmap("Incbin::./data/hvn40.png")});
+    SetDialogTitle(" Halvane");
     InitTranslationsModule();
     return true;
 }

@@ -48,6 +48,12 @@ FileKind FileType(const std::string &path) {
     return FileKind::File;
 }
 
+bool SameFile(const std::string &a, const std::string &b) {
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 int64_t FileSize(const std::string &path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

@@ -17,6 +17,8 @@ FileKind FileType(const std::string &path);
 int64_t FileSize(const std::string &path);
 // Modification time in seconds since the epoch; 0 when the file does not exist.
 int64_t FileTime(const std::string &path);
+// True when both paths name one existing file (links followed).
+bool SameFile(const std::string &a, const std::string &b);
 bool CreateDir(const std::string &path); // not recursive
 bool DeleteFile(const std::string &path);
 // Removes a directory (with everything in it when recursive; links inside are removed,

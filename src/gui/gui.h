@@ -134,6 +134,12 @@ public:
 // Set-up. InitGui opens the X display, installs the event pump (FLTK wait with the
 // timer pipe) and sets the default font. Returns false when no display answers.
 bool InitGui();
+// How the desktop knows the program, for the windows made after the call: their class
+// (WM_CLASS: xclass, then xclass capitalised) and their icons (_NET_WM_ICON, one per
+// pixmap; nullptr entries are left out).
+void SetApplicationIdentity(const std::string &xclass, const std::vector<PixmapPtr> &icons);
+// The title of every message box and of the colour requester.
+void SetDialogTitle(const std::string &title);
 // Runs the toolkit once without blocking (pending redraws and input are delivered).
 void PollSystem();
 
@@ -159,7 +165,9 @@ Gadget *CreateScrollPanel(int x, int y, int w, int h, Gadget *parent, int style)
 Gadget *CreateCanvas(int x, int y, int w, int h, Gadget *parent, int style);
 
 // Window operations. A window reports the keyboard's Menu key and Shift+F10 as
-// GadgetMenu; a mouse-sensitive window reports presses that none of its gadgets takes.
+// GadgetMenu (x, y: where a popup for it opens: at the focused gadget, else at the
+// window's top-left corner); a mouse-sensitive window reports presses that none of its
+// gadgets takes.
 void SetMinWindowSize(Gadget *window, int w, int h);
 void SetMaxWindowSize(Gadget *window, int w, int h);
 void RestoreWindow(Gadget *window); // from the minimised state
@@ -258,6 +266,7 @@ bool MenuChecked(Gadget *menu);
 void EnableMenu(Gadget *menu);
 void DisableMenu(Gadget *menu);
 bool MenuEnabled(Gadget *menu);
+// Opens at the pointer, or over the window when its menu key asked for it (see above).
 void PopupWindowMenu(Gadget *window, Gadget *menu);
 
 // Requesters (modal). Confirm: the buttons "No" and "Yes", true for "Yes".
@@ -279,7 +288,8 @@ void SetRequesterHook(RequesterHook hook);
 // Desktop size: the smaller of the desktop's client size and its full size.
 int DesktopWidth();
 int DesktopHeight();
-// Height of the X display's current video mode; 480 when none is reported.
+// Height of the X display's current video mode; without one the height of the tallest
+// screen (monitor) the toolkit knows; 480 when neither is reported.
 int VideoModeHeight();
 
 } // namespace hvn

@@ -144,8 +144,10 @@ void PopupWindowMenu(Gadget *window, Gadget *menu) {
         if (items.empty())
             return;
         items.push_back(Fl_Menu_Item{});
-        // Positions are relative to the window of the last event: at the pointer.
-        const Fl_Menu_Item *picked = items.front().popup(Fl::event_x(), Fl::event_y());
+        // From a mouse press at the pointer, from the menu key over the window.
+        int x = Fl::event_x(), y = Fl::event_y();
+        TakeKeyboardMenuPlace(window, x, y);
+        const Fl_Menu_Item *picked = items.front().popup(x, y);
         if (picked && !(picked->flags & FL_SUBMENU))
             chosen = static_cast<Gadget *>(picked->user_data());
     }

@@ -45,7 +45,17 @@ std::string ToFlFilter(const std::string &filter) {
     return out;
 }
 
+std::string &DialogTitle() {
+    static std::string title;
+    return title;
+}
+
 } // namespace
+
+void SetDialogTitle(const std::string &title) {
+    DialogTitle() = title;
+    fl_message_title_default(DialogTitle().c_str());
+}
 
 const RequesterHook &CurrentRequesterHook() {
     return Hook();
@@ -103,7 +113,7 @@ bool RequestColor(int r, int g, int b, Rgb &picked) {
     }
     auto clamp = [](int v) { return static_cast<uchar>(v < 0 ? 0 : v > 255 ? 255 : v); };
     uchar cr = clamp(r), cg = clamp(g), cb = clamp(b);
-    if (!fl_color_chooser("", cr, cg, cb))
+    if (!fl_color_chooser(DialogTitle().c_str(), cr, cg, cb))
         return false;
     picked = Rgb{cr, cg, cb};
     return true;

@@ -8,7 +8,9 @@
 #include "gui/canvas/renderer_probe.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Tooltip.H>
+#include <FL/Fl_Window.H>
 #include <FL/x.H>
 #include <X11/Xlib.h>
 #include <X11/extensions/xf86vmode.h>
@@ -21,9 +23,9 @@ namespace {
 
 void OnTimerWake(int, void *) {
     DeliverTimerTicks();
-    // The program ends in its own loop, which an open popup menu would hold up.
+    // The program ends in its own loop, which an open popup menu or dialog would hold up.
     if (DeliverTerminationSignal())
-        DismissPopupMenu();
+        EndModalLoops();
 }
 
 bool g_guiReady = false;
@@ -48,6 +50,18 @@ bool OpenDisplay() {
     return true;
 }
 
+// Without the video-mode extension (Xvfb and many servers lack it) FLTK knows the
+// monitors from Xinerama, else the X screen's size.
+int TallestScreenHeight() {
+    int tallest = 0;
+    for (int i = 0; i < Fl::screen_count(); ++i) {
+        int x, y, w, h;
+        Fl::screen_xywh(x, y, w, h, i);
+        tallest = std::max(tallest, h);
+    }
+    return tallest;
+}
+
 } // namespace
 
 bool InitGui() {
@@ -58,6 +72,9 @@ bool InitGui() {
     Fl::visual(FL_DOUBLE | FL_INDEX);
     FL_NORMAL_SIZE = 12;
     Fl_Tooltip::size(11);
+    // The GTK file chooser would drop every close of the program's windows while it is
+    // open; FLTK's own honours them (InstallWindowEventDispatch).
+    Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     InstallWindowEventDispatch();
     const int wakeFd = TimerWakeFd();
     if (wakeFd >= 0)
@@ -67,6 +84,17 @@ bool InitGui() {
     SetEventPump([](double timeout) { Fl::wait(timeout < 0 ? kWaitForever : timeout); });
     g_guiReady = true;
     return true;
+}
+
+void SetApplicationIdentity(const std::string &xclass, const std::vector<PixmapPtr> &icons) {
+    Fl_Window::default_xclass(xclass.c_str());
+    std::vector<ImageCache> caches(icons.size());
+    std::vector<const Fl_RGB_Image *> images;
+    for (size_t i = 0; i < icons.size(); ++i)
+        if (const Fl_RGB_Image *image = caches[i].Get(icons[i], 0, 0))
+            images.push_back(image);
+    // FLTK keeps copies of its own.
+    Fl_Window::default_icons(images.data(), static_cast<int>(images.size()));
 }
 
 void PollSystem() {
@@ -113,16 +141,17 @@ int VideoModeHeight() {
     fl_open_display();
     if (!fl_display)
         return kNoMode;
-    int eventBase = 0, errorBase = 0;
-    if (!XF86VidModeQueryExtension(fl_display, &eventBase, &errorBase))
-        return kNoMode;
-    int dotClock = 0;
+    int eventBase = 0, errorBase = 0, dotClock = 0;
     XF86VidModeModeLine line{};
-    if (!XF86VidModeGetModeLine(fl_display, fl_screen, &dotClock, &line))
-        return kNoMode;
-    if (line.privsize > 0 && line.c_private)
-        XFree(line.c_private);
-    return line.vdisplay > 0 ? line.vdisplay : kNoMode;
+    if (XF86VidModeQueryExtension(fl_display, &eventBase, &errorBase) &&
+        XF86VidModeGetModeLine(fl_display, fl_screen, &dotClock, &line)) {
+        if (line.privsize > 0 && line.c_private)
+            XFree(line.c_private);
+        if (line.vdisplay > 0)
+            return line.vdisplay;
+    }
+    const int screen = TallestScreenHeight();
+    return screen > 0 ? screen : kNoMode;
 }
 
 } // namespace hvn

@@ -23,6 +23,31 @@ bool ContextMenuKey() {
     return (key == FL_Menu && mods == 0) || (key == FL_F + 10 && mods == FL_SHIFT);
 }
 
+// Where the menu asked for by the last menu key opens, in the window's client
+// coordinates; forgotten at the next press of a mouse button.
+struct KeyboardMenuPlace {
+    Gadget *window = nullptr;
+    int x = 0, y = 0;
+} g_keyboardMenu;
+
+// At the focused gadget's top-left corner, else at the window's; inside the window
+// either way.
+void RememberKeyboardMenuPlace(Gadget *g, Fl_Window *win) {
+    int x = 0, y = 0;
+    Fl_Widget *focus = Fl::focus();
+    if (focus && focus != win && win->contains(focus) && focus->visible_r()) {
+        x = focus->x();
+        y = focus->y();
+        for (Fl_Window *w = focus->window(); w && w != win; w = w->window()) {
+            x += w->x();
+            y += w->y();
+        }
+    }
+    g_keyboardMenu.window = g;
+    g_keyboardMenu.x = std::clamp(x, 0, std::max(win->w() - 1, 0));
+    g_keyboardMenu.y = std::clamp(y, 0, std::max(win->h() - 1, 0));
+}
+
 // The focus asked for while the window was minimised is given now.
 void Restored(Gadget *window) {
     window->view->minimized = false;
@@ -72,7 +97,8 @@ public:
             }
         }
         if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && ContextMenuKey()) {
-            Emit(gadget_, GadgetMenu, 0, Fl::event_x(), Fl::event_y());
+            RememberKeyboardMenuPlace(gadget_, this);
+            Emit(gadget_, GadgetMenu, 0, g_keyboardMenu.x, g_keyboardMenu.y);
             return 1;
         }
         // A press that no child takes lands on the window's free area.
@@ -105,12 +131,14 @@ void OnWindowClose(Fl_Widget *, void *data) {
 
 // FLTK drops a close request while a popup menu holds the grab or another window is
 // modal. The close handler only queues WindowClose, so it runs anyway, and an open popup
-// menu is ended so that the program gets to the close at once.
+// menu or dialog is ended so that the program gets to the close at once.
 int DispatchToolkitEvent(int event, Fl_Window *window) {
+    if (event == FL_PUSH)
+        g_keyboardMenu.window = nullptr; // a menu from this press opens at the pointer
     if (event == FL_CLOSE && window && window->callback() == OnWindowClose &&
         (Fl::grab() || (Fl::modal() && Fl::modal() != window))) {
         window->do_callback();
-        DismissPopupMenu();
+        EndModalLoops();
         return 1;
     }
     return Fl::handle_(event, window);
@@ -320,6 +348,30 @@ bool WindowMinimized(Gadget *window) {
     return false;
 }
 
+void EndModalLoops() {
+    DismissPopupMenu();
+    if (Fl_Window *dialog = Fl::modal())
+        dialog->do_callback(); // as the dialog's own close: cancelled
+}
+
+bool TakeKeyboardMenuPlace(Gadget *window, int &x, int &y) {
+    if (!window || g_keyboardMenu.window != window)
+        return false;
+    g_keyboardMenu.window = nullptr;
+    Fl_Window *win = WindowOf(window);
+    if (!win || !win->shown())
+        return false;
+    int rootX = 0, rootY = 0;
+    Window child = None;
+    if (!XTranslateCoordinates(fl_display, fl_xid(win), RootWindow(fl_display, fl_screen), 0, 0,
+                               &rootX, &rootY, &child))
+        return false;
+    // A popup is placed relative to the window of the last event.
+    x = rootX + g_keyboardMenu.x - (Fl::event_x_root() - Fl::event_x());
+    y = rootY + g_keyboardMenu.y - (Fl::event_y_root() - Fl::event_y());
+    return true;
+}
+
 void InstallWindowEventDispatch() {
     Fl::event_dispatch(DispatchToolkitEvent);
 }
@@ -349,8 +401,8 @@ void SetWindowShape(Gadget *window, int x, int y, int w, int h) {
     window->view->settingShape = true;
     WindowOf(window)->resize(x, y, w, h);
     window->view->settingShape = false;
-    if (!(window->style & WINDOW_RESIZABLE))
-        ApplySizeRange(window);
+    // FLTK pins the size range to the new size after a resize the program makes.
+    ApplySizeRange(window);
 }
 
 } // namespace hvn

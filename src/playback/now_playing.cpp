@@ -114,6 +114,11 @@ void ClearLevelMeter(Gadget *canvas) {
 
 } // namespace
 
+void ClearLevelMeters() {
+    ClearLevelMeter(LeftLevelCanvas);
+    ClearLevelMeter(RightLevelCanvas);
+}
+
 int PollNowPlaying() {
     if (!CurrentChannel) {
         return 0;
@@ -148,8 +153,7 @@ int StopPlayback() {
         SetGadgetText(StationTitleLabel, StationTitleText());
     }
     SetGadgetText(StationStatusLabel, GenreText);
-    ClearLevelMeter(LeftLevelCanvas);
-    ClearLevelMeter(RightLevelCanvas);
+    ClearLevelMeters();
     if (CurrentSound) {
         CurrentSound->SoundRelease();
         CurrentChannel = nullptr;

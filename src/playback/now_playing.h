@@ -16,6 +16,8 @@ int PollNowPlaying();
 int PollNowPlayingHidden();
 // Sets the volume knob's tooltip and returns volume / 100 (0.0 for 0 and below).
 double VolumeToFMOD(int volume);
+// Both level meters cleared to the background colour: nothing to show.
+void ClearLevelMeters();
 // Silences and releases the current stream, shows the mute look and clears the meters.
 int StopPlayback();
 // Mutes, unmutes, or after a stop starts the station selected in the list again.

@@ -377,7 +377,9 @@ void FinishPlayStation(bool backPressed) {
         CurrentChannel->SetVolume(static_cast<float>(VolumeToFMOD(Volume)));
         CurrentChannel->SetPaused(0);
     } else {
+        // Nothing plays: the meters show no level, as after a stop.
         ShowStoppedLook();
+        ClearLevelMeters();
     }
     if (!backPressed) {
         ShowPage(1);

@@ -22,6 +22,7 @@ std::string CreatorUrlText = "http://";
 int CreatorUrlCount = 0;
 int CreatorCustom = 1;
 std::string CreatorLogoFile;
+std::string CreatorSourceFile;
 
 namespace {
 
@@ -158,6 +159,7 @@ std::string LogoBaseName(const std::string &path) {
 int CreatorLoadFile(const std::string &path) {
     if (path.empty()) {
         ResetCreatorState();
+        CreatorSourceFile.clear();
         return OpenEmptyCreator();
     }
     const CreatorImport import = ImportCreatorFile(path, CreatorUrlCount);
@@ -166,6 +168,7 @@ int CreatorLoadFile(const std::string &path) {
         return 0;
     }
     ResetCreatorState();
+    CreatorSourceFile = path;
     ApplyImport(import);
     FillCreatorFields();
     if (CountGadgetItems(CreatorUrlComboBox) > 0) {

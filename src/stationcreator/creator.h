@@ -15,6 +15,7 @@ extern std::string CreatorUrlText;  // what the URL entry field gets, "http://"
 extern int CreatorUrlCount;         // NumberOfEntries of the last .pls; never reset
 extern int CreatorCustom;           // 1: the saved station gets the "custom" marker
 extern std::string CreatorLogoFile; // name inside "creator/" of the logo last picked
+extern std::string CreatorSourceFile; // the file the creator was filled from; "" when empty
 
 // Resets the creator and fills it from path (a playlist, a station file, a text file
 // with URL lines; "" for an empty creator), then shows page 6. A file that offers
@@ -42,6 +43,8 @@ int CreatorFillLogoList();
 int CreatorShowLogoPreview();
 // Leaves the creator without saving: the station-list page comes back.
 int CreatorCancel();
+// When that file exists and is not the one the creator was filled from, asks first
+// (Confirm): "No" leaves the creator as it is and writes nothing.
 // Writes "stations/" + the file name field as a station archive (through a temporary
 // file, so a failed write keeps the station that was there), deletes its rating file,
 // rebuilds the catalogue, refills the list with all stations, selects the saved station

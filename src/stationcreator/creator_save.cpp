@@ -96,6 +96,28 @@ void SelectSavedStation(const std::string &name) {
     }
 }
 
+std::string ReplaceQuestion(const std::string &file) {
+    const auto found = StationMap.find(Upper(file));
+    std::string text = "The file \"stations/" + file + "\" already holds ";
+    if (found != StationMap.end() && found->second && found->second->filename == file &&
+        !found->second->name.empty()) {
+        text += "the station \"" + found->second->name + "\".";
+    } else {
+        text += "a station.";
+    }
+    return text + "\nReplace it?";
+}
+
+// Only the station being edited is replaced without a question; "No" goes back to the
+// creator.
+bool MayWriteStation(const std::string &file) {
+    const std::string path = "stations/" + file;
+    if (FileType(path) != FileKind::File || SameFile(path, CreatorSourceFile)) {
+        return true;
+    }
+    return Confirm(ReplaceQuestion(file));
+}
+
 } // namespace
 
 std::string StripTrailingSlash(const std::string &s) {
@@ -126,6 +148,10 @@ std::string CreatorDescriptionText(const std::string &name, const std::string &h
 }
 
 int CreatorSaveStation(int custom) {
+    const std::string fileName = CreatorStationFileName(GadgetText(CreatorFileNameField));
+    if (!MayWriteStation(fileName)) {
+        return 0;
+    }
     SetGadgetText(BusyLabel, Tr(LABELS_LOAD, 1) + "...");
     ShowGadget(BusyLabel);
     HideGadget(CreatorPage);
@@ -142,7 +168,7 @@ int CreatorSaveStation(int custom) {
     const std::string description = CreatorDescriptionText(
         CreatorName, CreatorHomepage, SelectedGadgetItem(CreatorGenreComboBox), UrlListItems());
     const std::string logo = ChosenLogo();
-    CreatorFileName = CreatorStationFileName(GadgetText(CreatorFileNameField));
+    CreatorFileName = fileName;
     std::optional<std::vector<ZipMember>> members = StationMembers(description, logo, custom);
     // WriteZip replaces the old file only once the new one is complete.
     const bool written = members && WriteZip("stations/" + CreatorFileName, *members);

@@ -3,7 +3,8 @@
 # (text/uri-list, blanks and UTF-8 percent-encoded), open in the station creator: a
 # .pls, an .m3u, an .asx, a station file and a plain text file with a URL line, an .m3u
 # whose URL has a query string and a comment line before it, and one whose only URL is
-# https. Saving each writes the station that the creator was filled with.
+# https. Saving each writes the station that the creator was filled with, after a question
+# when it replaces the one saved before under the same name.
 # Usage: app_drop_e2e.sh PATH_TO_HALVANE PATH_TO_XDND_DROP
 set -u
 BIN=$1
@@ -34,15 +35,6 @@ uri() {
   echo "file://$out"
 }
 
-# The list page has the now-playing button at the bottom left; the creator page nothing.
-creator_shown() {
-  import -window "$WID" "$DIR/shot.png" || return 1
-  local spread
-  spread=$(convert "$DIR/shot.png" -crop "26x24+4+126" -colorspace Gray \
-    -format '%[fx:standard_deviation]' info:)
-  awk -v s="$spread" 'BEGIN { exit !(s < 0.01) }'
-}
-not_creator() { ! creator_shown; }
 
 # Drops the file at (x, y), saves the creator, stops the connecting that follows and
 # keeps a copy of the saved station as saved/KIND.
@@ -50,7 +42,13 @@ mkdir "$DIR/saved"
 drop_and_save() { # FILE X Y SAVED_AS KIND
   "$DROP" "$WID" "$2" "$3" "$(uri "$1")" || fail "the drop of $1 was refused ($?)"
   eventually creator_shown || fail "$1 did not open the creator"
+  local replacing=
+  [ -f "$DIR/stations/$4" ] && replacing=1
   click 231 138 # save
+  if [ -n "$replacing" ]; then
+    eventually dialog_shown || fail "saving $1 over the station before it asked nothing"
+    answer_dialog Return # replace it
+  fi
   eventually not_creator || fail "the creator stayed after saving $1"
   sleep 0.5
   click 261 138 # the connecting page's back button

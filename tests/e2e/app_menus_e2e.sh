@@ -130,12 +130,12 @@ AT_TIP=$(tip_width 3) || fail "$AT_TIP"
 # The delete question names the station as it is: "@" is not a symbol.
 question_width() { # ROW
   local before dialog
-  before=$(xdotool search --class FLTK 2>/dev/null | sort)
+  before=$(xdotool search --class halvane 2>/dev/null | sort)
   xdotool mousemove --window "$WID" 40 $(($1 * 15 + 8)) click 3
   sleep 0.5
   xdotool key Up Up Return # delete station
   for _ in $(seq 50); do
-    dialog=$(xdotool search --onlyvisible --class FLTK 2>/dev/null | sort | comm -13 <(echo "$before") - |
+    dialog=$(xdotool search --onlyvisible --class halvane 2>/dev/null | sort | comm -13 <(echo "$before") - |
       head -1)
     [ -n "$dialog" ] && break
     sleep 0.1

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How the desktop ends the real program: a window close sent while the main menu is open,
-# SIGINT (Ctrl+C) while the menu is open and SIGHUP while it connects to a station that
-# never answers each save "hvn.ini" and exit with 0.
+# SIGINT (Ctrl+C) while the menu is open, a window close and SIGTERM while the creator's
+# logo file chooser is open and SIGHUP while it connects to a station that never answers
+# each save "hvn.ini" and exit with 0.
 # Without an X display the program says so and exits with 1.
 # Usage: app_shutdown_e2e.sh PATH_TO_HALVANE
 set -u
@@ -35,6 +36,24 @@ start_program
 open_main_menu
 kill -INT "$PID"
 ended_cleanly "SIGINT with the menu open"
+rm "$DIR/hvn.ini"
+
+# The creator's logo chooser ("[..]"), in a creator opened from a playlist at 278 x 308.
+printf '[playlist]\r\nNumberOfEntries=1\r\nFile1=http://127.0.0.1:9/a\r\n' >"$DIR/list.pls"
+open_logo_chooser() {
+  start_program "$DIR/list.pls"
+  eventually creator_shown || fail "the playlist did not open the creator"
+  new_window_after click 240 181 >/dev/null || fail "the logo file chooser did not open"
+}
+
+open_logo_chooser
+python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
+ended_cleanly "a close with the logo file chooser open"
+rm "$DIR/hvn.ini"
+
+open_logo_chooser
+kill -TERM "$PID"
+ended_cleanly "SIGTERM with the logo file chooser open"
 rm "$DIR/hvn.ini"
 
 # A server on loopback that takes connections and never answers, for at most 60 s; it

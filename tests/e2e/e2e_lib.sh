@@ -14,7 +14,13 @@ DIR=$(mktemp -d /tmp/hvn-e2e-app.XXXXXX)
 PID=
 WID=
 e2e_cleanup() {
-  [ -n "$PID" ] && kill "$PID" 2>/dev/null
+  if [ -n "$PID" ]; then
+    kill "$PID" 2>/dev/null
+    # A program stuck by a fault must not outlive its test: its windows would cover the
+    # next test's.
+    for _ in $(seq 30); do kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$PID" 2>/dev/null
+  fi
   rm -rf "$DIR"
 }
 trap e2e_cleanup EXIT
@@ -76,6 +82,52 @@ eventually() {
   return 1
 }
 click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; }
+
+# The list page has the now-playing button at the bottom left; the creator page nothing.
+creator_shown() {
+  import -window "$WID" "$DIR/shot.png" || return 1
+  local spread height
+  height=$(identify -format '%h' "$DIR/shot.png")
+  spread=$(convert "$DIR/shot.png" -crop "26x24+4+$((height - 28))" -colorspace Gray \
+    -format '%[fx:standard_deviation]' info:)
+  awk -v s="$spread" 'BEGIN { exit !(s < 0.01) }'
+}
+not_creator() { ! creator_shown; }
+# The colour of the window's pixel X, Y, as "srgb(R,G,B)".
+window_pixel() {
+  import -window "$WID" "$DIR/pixel.png" 2>/dev/null &&
+    convert "$DIR/pixel.png" -format "%[pixel:p{$1,$2}]" info:
+}
+
+top_windows() { xdotool search --onlyvisible --maxdepth 1 --name "" 2>/dev/null | sort; }
+# Runs the command, waits for a new top-level window (a menu, a dialog) and prints it;
+# fails when none comes within 5 seconds.
+new_window_after() {
+  local before found
+  before=$(top_windows)
+  "$@" >/dev/null
+  for _ in $(seq 50); do
+    found=$(comm -13 <(echo "$before") <(top_windows) | head -1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+right_press() { xdotool mousemove --window "$WID" "$1" "$2" click 3; }
+
+# A dialog of the program (a message box, the colour chooser): another of its windows
+# titled " Halvane".
+dialog() {
+  xdotool search --all --onlyvisible --pid "$PID" --name "^ Halvane\$" 2>/dev/null |
+    grep -vx "$WID" | head -1
+}
+dialog_shown() { [ -n "$(dialog)" ]; }
+no_dialog() { [ -z "$(dialog)" ]; }
+# Answers the open dialog with KEY: Return its default button, Escape "No" or cancel.
+answer_dialog() { # KEY
+  xdotool windowfocus --sync "$(dialog)" key "$1"
+  eventually no_dialog || fail "the dialog did not close"
+}
 
 # The orderly end after WHAT: the program exits with 0 and has written "hvn.ini".
 ended_cleanly() { # WHAT

@@ -106,8 +106,16 @@ protected:
         dir_ = std::make_unique<test::ProgramDir>();
         HiddenToTray = 0;
         dead_ = DeadUrl();
+        // A save over another station's file asks first: "Yes" here.
+        SetRequesterHook([this](const std::string &kind, const std::string &) {
+            questions_ += kind == "confirm";
+            return std::string(kind == "confirm" ? "yes" : "");
+        });
     }
-    void TearDown() override { dir_.reset(); }
+    void TearDown() override {
+        SetRequesterHook(nullptr);
+        dir_.reset();
+    }
 
     // An empty creator filled in as a user would.
     void FillCreator(const std::string &name, const std::string &homepage, const std::string &file,
@@ -129,6 +137,7 @@ protected:
 
     std::unique_ptr<test::ProgramDir> dir_;
     std::string dead_;
+    int questions_ = 0;
 };
 
 TEST_F(CreatorSaveTest, NewStation_archiveCatalogueListAndPlay) {
@@ -200,6 +209,7 @@ TEST_F(CreatorSaveTest, Members_followCustomAndLogo) {
         EXPECT_EQ(a.description, "S\r\n\r\n0\r\n1\r\n" + dead_) << c.what;
         EXPECT_EQ(a.logo, c.logo ? "any bytes at all" : "") << c.what;
     }
+    EXPECT_EQ(questions_, 2) << "new stations over the first one's file";
 }
 
 TEST_F(CreatorSaveTest, ImportedStation_keepsOrLosesMarkerAsItsFile) {
@@ -213,6 +223,7 @@ TEST_F(CreatorSaveTest, ImportedStation_keepsOrLosesMarkerAsItsFile) {
     CreatorSaveStation(CreatorCustom);
     EXPECT_EQ(ReadArchive("stations/mine.hvn").names, (Names{"station_id.txt", "custom"}));
     EXPECT_EQ(ReadArchive("stations/mine.hvn").description, text);
+    EXPECT_EQ(questions_, 0) << "edited stations saved over themselves";
 }
 
 TEST_F(CreatorSaveTest, FileNameWithFolders_staysInStations) {
