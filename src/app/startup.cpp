@@ -248,11 +248,12 @@ bool StartApplication() {
     // From here on a logout or Ctrl+C ends the program through its shutdown; the
     // start-up's own single pumps above would have dropped the event.
     CatchTerminationSignals();
-    const bool imported = ChooseFirstStation();
+    // An imported command-line file stays in view in the creator it was opened in, also
+    // after a first start's update, which shows pages of its own.
+    const bool inCreator = ChooseFirstStation() && GadgetVisible(CreatorPage);
     RunAutomaticUpdate();
     ShowGadget(PlayerListPanels[0]);
-    // An imported command-line file stays in view in the creator it was opened in.
-    ShowPage(imported && GadgetVisible(CreatorPage) ? 6 : IsPlaying ? 1 : 0);
+    ShowPage(inCreator ? 6 : IsPlaying ? 1 : 0);
     return true;
 }
 
