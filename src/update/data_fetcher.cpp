@@ -128,6 +128,9 @@ int TDataFetcher::startFetch(TCurlStream &slot) {
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     // SIGPIPE is ignored by the whole program; libcurl need not set it around every call.
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // A name lookup that hangs is left to finish in the background when the transfer is
+    // ended (back button, window close); by default its removal would wait for it.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     slot.added = curl_multi_add_handle(multi.get(), easy) == CURLM_OK;
     return 0;
 }

@@ -4,6 +4,7 @@
 // Main thread only. Nothing here blocks longer than one step's wait (under 2 s).
 #include "events/timer.h"
 #include "gui/gui.h"
+#include "update/curl_handles.h"
 
 #include <chrono>
 #include <cstdint>
@@ -24,20 +25,6 @@ public:
     int ft = 0;           // 1: the file existed locally when the list was made
 };
 using TStationFilePtr = std::shared_ptr<TStationFile>;
-
-// libcurl handles are opaque pointers; their owners release them through these.
-struct CurlEasyDeleter {
-    void operator()(void *easy) const;
-};
-struct CurlMultiDeleter {
-    void operator()(void *multi) const;
-};
-struct TargetFileCloser {
-    void operator()(FILE *file) const;
-};
-using CurlEasyHandle = std::unique_ptr<void, CurlEasyDeleter>;
-using CurlMultiHandle = std::unique_ptr<void, CurlMultiDeleter>;
-using TargetFileStream = std::unique_ptr<FILE, TargetFileCloser>;
 
 // One transfer slot: its easy handle is reused for every file the slot fetches. The
 // body goes to a temporary file of the slot (in the temporary folder of "stations/",
