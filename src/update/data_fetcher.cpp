@@ -128,6 +128,13 @@ int TDataFetcher::startFetch(TCurlStream &slot) {
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     // SIGPIPE is ignored by the whole program; libcurl need not set it around every call.
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // As curl --parallel does, a transfer may wait for a connection under way to the
+    // server to show whether it could carry it, rather than open one more at once. Against
+    // a server that closes every connection this spaces the requests out, and a busy
+    // server answers them sooner than four at once.
+    slot.pipeWait = waitForConnections;
+    slot.startedAt = Clock::now();
+    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, long(slot.pipeWait));
     // A name lookup that hangs is left to finish in the background when the transfer is
     // ended (back button, window close); by default its removal would wait for it.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
@@ -148,6 +155,25 @@ void TDataFetcher::Wait(Clock::time_point deadline) {
     curl_multi_wait(multi.get(), nullptr, 0, static_cast<int>(timeoutMs), &ready);
 }
 
+void TDataFetcher::StopWaitingForStalled() {
+    const Clock::time_point now = Clock::now();
+    for (auto &[easy, slot] : curlMap) {
+        if (!slot->added || !slot->pipeWait || slot->stream ||
+            now - slot->startedAt < kPipeWaitLimit)
+            continue;
+        slot->pipeWait = false;
+        curl_off_t connectedAfter = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+        if (connectedAfter > 0)
+            continue;
+        // The connection it waits for may never answer.
+        waitForConnections = false;
+        curl_multi_remove_handle(multi.get(), easy);
+        curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 0L);
+        slot->added = curl_multi_add_handle(multi.get(), easy) == CURLM_OK;
+    }
+}
+
 int TDataFetcher::Perform(int &running) {
     CURLMcode rc;
     do {
@@ -164,6 +190,7 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
     // performing while they do, up to kStepBudget, so the downloads keep the network's
     // pace and the update page still answers between steps.
     const Clock::time_point deadline = Clock::now() + kStepBudget;
+    StopWaitingForStalled();
     int running = 0;
     bool started = false;
     int rc = Perform(running);
@@ -182,8 +209,8 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
     return started ? 1 : running;
 }
 
-bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode,
-                                Clock::time_point deadline, int &rc, int &running) {
+bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode, Clock::time_point deadline,
+                                int &rc, int &running) {
     bool started = false;
     // A fast server answers the new requests within the perform that sends them: those
     // transfers are ended here too rather than left waiting for the next step.

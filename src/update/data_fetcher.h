@@ -46,6 +46,8 @@ public:
     bool overflow = false;    // the current transfer passed kMaxStationFileBytes
     bool openFailed = false;  // the current transfer's temporary file could not be made
     bool added = false;       // the easy handle is added to the multi handle
+    bool pipeWait = false;    // the transfer may wait for another's connection
+    std::chrono::steady_clock::time_point startedAt;
 
     const std::string &TempPath() const { return tempPaths[current]; }
 };
@@ -61,6 +63,8 @@ public:
     // How long one step may go on performing while transfers end; the update page is
     // not redrawn and answers no press during a step.
     static constexpr std::chrono::milliseconds kStepBudget{40};
+    // How long a transfer waits for another's connection before it opens its own.
+    static constexpr std::chrono::milliseconds kPipeWaitLimit{1000};
 
     virtual ~TDataFetcher();
 
@@ -101,6 +105,9 @@ private:
     void AddNode(const TStationFile &file, Gadget *newNode, Gadget *updatedNode);
     using Clock = std::chrono::steady_clock;
     void Wait(Clock::time_point deadline);
+    // Transfers that waited kPipeWaitLimit for another's connection start over on their
+    // own, and no later transfer waits.
+    void StopWaitingForStalled();
     // curl_multi_perform until it stops asking to be called again; returns its last code.
     int Perform(int &running);
     // Ends every transfer libcurl reports done and starts the next file on its slot,
@@ -114,6 +121,7 @@ private:
     TimerPtr timer;
     int finished = 0;
     CurlMultiHandle multi;
+    bool waitForConnections = true;
 };
 
 } // namespace hvn
