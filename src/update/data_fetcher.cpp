@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace hvn {
@@ -59,12 +61,26 @@ size_t WriteToSlot(char *data, size_t size, size_t count, void *user) {
     return done;
 }
 
-bool TransferSucceeded(CURL *easy, int curlResult, const TCurlStream &slot) {
-    if (curlResult != CURLE_OK || slot.overflow || slot.written == 0)
-        return false;
+static_assert(std::tuple_size_v<decltype(TCurlStream::error)> >= CURL_ERROR_SIZE);
+
+// Why the transfer brought no station file; "" when it did.
+std::string TransferFailure(CURL *easy, int curlResult, const TCurlStream &slot) {
+    if (slot.overflow)
+        return "larger than " + std::to_string(kMaxStationFileBytes) + " bytes";
+    if (slot.openFailed)
+        return "no temporary file to write to";
+    if (curlResult != CURLE_OK)
+        return slot.error[0] ? slot.error.data()
+                             : curl_easy_strerror(static_cast<CURLcode>(curlResult));
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    return status >= 200 && status < 300;
+    if (status < 200 || status >= 300)
+        return "the server answered " + std::to_string(status);
+    return slot.written == 0 ? "empty answer" : "";
+}
+
+void ReportFailure(const TStationFile &file, const std::string &why) {
+    std::fprintf(stderr, "halvane: station file %s: %s\n", file.name.c_str(), why.c_str());
 }
 
 std::string StationPath(const TStationFile &file) {
@@ -128,6 +144,8 @@ int TDataFetcher::startFetch(TCurlStream &slot) {
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     // SIGPIPE is ignored by the whole program; libcurl need not set it around every call.
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    slot.error[0] = '\0';
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, slot.error.data());
     // As curl --parallel does, a transfer may wait for a connection under way to the
     // server to show whether it could carry it, rather than open one more at once. Against
     // a server that closes every connection this spaces the requests out, and a busy
@@ -248,7 +266,10 @@ bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode, Clock::tim
 TDataFetcher::Ended TDataFetcher::TakeEnded(TCurlStream &slot, int curlResult) {
     CURL *easy = slot.curl.get();
     Ended end;
-    end.ok = slot.stream && TransferSucceeded(easy, curlResult, slot);
+    const std::string failure = TransferFailure(easy, curlResult, slot);
+    end.ok = failure.empty();
+    if (!end.ok && slot.file)
+        ReportFailure(*slot.file, failure);
     end.file = slot.file;
     end.stream = std::move(slot.stream);
     end.tempPath = slot.TempPath();
@@ -264,6 +285,8 @@ void TDataFetcher::MoveInPlace(Ended &end) {
     const bool closed = end.stream && std::fclose(end.stream.release()) == 0;
     if (end.ok && closed && end.file && RenameFile(end.tempPath, StationPath(*end.file)))
         return;
+    if (end.ok && end.file)
+        ReportFailure(*end.file, std::strerror(errno));
     DeleteFile(end.tempPath);
 }
 

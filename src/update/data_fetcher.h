@@ -6,6 +6,7 @@
 #include "gui/gui.h"
 #include "update/curl_handles.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -47,6 +48,7 @@ public:
     bool openFailed = false;  // the current transfer's temporary file could not be made
     bool added = false;       // the easy handle is added to the multi handle
     bool pipeWait = false;    // the transfer may wait for another's connection
+    std::array<char, 256> error{}; // libcurl's text of the current transfer's error
     std::chrono::steady_clock::time_point startedAt;
 
     const std::string &TempPath() const { return tempPaths[current]; }

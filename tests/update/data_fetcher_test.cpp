@@ -142,11 +142,25 @@ TEST_F(DataFetcherTest, TDataFetcher_failedTransfers_keepGoodFilesAndGoOn) {
 
     TDataFetcher fetcher;
     fetcher.Load(files);
+    ::testing::internal::CaptureStderr();
     RunToEnd(fetcher);
     fetcher.Free();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    // One line on stderr per failed file, with the reason.
+    const auto lines = [&](const std::string &name) {
+        const std::string head = "halvane: station file " + name + ": ";
+        size_t n = 0;
+        for (size_t at = said.find(head); at != std::string::npos; at = said.find(head, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(lines("dir.hvn"), 1u) << said;
     for (size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
-        const std::string path = "stations/f" + std::to_string(i) + ".hvn";
+        const std::string name = "f" + std::to_string(i) + ".hvn";
+        const std::string path = "stations/" + name;
+        const bool fetched = cases[i].expected == "real" || cases[i].expected == "fresh";
+        EXPECT_EQ(lines(name), fetched ? 0u : 1u) << said;
         if (cases[i].expected.empty())
             EXPECT_EQ(FileType(path), FileKind::None);
         else
