@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The program's station-file downloads against curl --parallel --parallel-max 4, in one run
-# from one local server of our own (tests/e2e/update_server.py): the same 1,000 station
-# files of about 5 KB. Throughput is taken at the server, from the first station request
-# to the last answer, and so is the most transfers in flight at once. Then a press on the
+# from two local servers (tests/e2e/update_server.py: the standard library's plain threaded
+# http.server, then our own): the same 1,000 station files of about 5 KB. Throughput is
+# taken at the server, from the first station request to the last answer, and so is the
+# most transfers in flight at once; the program updates at start-up. Then a press on the
 # back button during a 20,000-file update: the time from the press until the program has
 # dropped its connections (the server sees the last one close).
 # Run by tools/bench.sh (needs HALVANE_BUILD_DIR, DISPLAY and PULSE_SERVER).
@@ -147,7 +148,7 @@ compare() { # MODE TITLE
   printf '  ratio halvane / curl: %s (goal >= 0.9); at most 4 at the server\n' "$ratio"
 }
 ROUNDS=3
-printf 'update: %d station files of %d bytes from a local server, %d rounds\n' "$FILES" \
+printf 'update: %d station files of %d bytes from local servers, %d rounds\n' "$FILES" \
   "$(wc -c <"$work/www/hvn/stations/s0.hvn")" "$ROUNDS"
 compare plain "plain threaded server (http.server, HTTP/1.0)"
 compare own "own server (HTTP/1.1, keep-alive, files in memory)"
