@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace hvn {
@@ -59,12 +61,26 @@ size_t WriteToSlot(char *data, size_t size, size_t count, void *user) {
     return done;
 }
 
-bool TransferSucceeded(CURL *easy, int curlResult, const TCurlStream &slot) {
-    if (curlResult != CURLE_OK || slot.overflow || slot.written == 0)
-        return false;
+static_assert(std::tuple_size_v<decltype(TCurlStream::error)> >= CURL_ERROR_SIZE);
+
+// Why the transfer brought no station file; "" when it did.
+std::string TransferFailure(CURL *easy, int curlResult, const TCurlStream &slot) {
+    if (slot.overflow)
+        return "larger than " + std::to_string(kMaxStationFileBytes) + " bytes";
+    if (slot.openFailed)
+        return "no temporary file to write to";
+    if (curlResult != CURLE_OK)
+        return slot.error[0] ? slot.error.data()
+                             : curl_easy_strerror(static_cast<CURLcode>(curlResult));
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    return status >= 200 && status < 300;
+    if (status < 200 || status >= 300)
+        return "the server answered " + std::to_string(status);
+    return slot.written == 0 ? "empty answer" : "";
+}
+
+void ReportFailure(const TStationFile &file, const std::string &why) {
+    std::fprintf(stderr, "halvane: station file %s: %s\n", file.name.c_str(), why.c_str());
 }
 
 std::string StationPath(const TStationFile &file) {
@@ -128,6 +144,18 @@ int TDataFetcher::startFetch(TCurlStream &slot) {
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     // SIGPIPE is ignored by the whole program; libcurl need not set it around every call.
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    slot.error[0] = '\0';
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, slot.error.data());
+    // As curl --parallel does, a transfer may wait for a connection under way to the
+    // server to show whether it could carry it, rather than open one more at once. Against
+    // a server that closes every connection this spaces the requests out, and a busy
+    // server answers them sooner than four at once.
+    slot.pipeWait = waitForConnections;
+    slot.startedAt = Clock::now();
+    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, long(slot.pipeWait));
+    // A name lookup that hangs is left to finish in the background when the transfer is
+    // ended (back button, window close); by default its removal would wait for it.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     slot.added = curl_multi_add_handle(multi.get(), easy) == CURLM_OK;
     return 0;
 }
@@ -143,6 +171,25 @@ void TDataFetcher::Wait(Clock::time_point deadline) {
     // descriptor numbers.
     int ready = 0;
     curl_multi_wait(multi.get(), nullptr, 0, static_cast<int>(timeoutMs), &ready);
+}
+
+void TDataFetcher::StopWaitingForStalled() {
+    const Clock::time_point now = Clock::now();
+    for (auto &[easy, slot] : curlMap) {
+        if (!slot->added || !slot->pipeWait || slot->stream ||
+            now - slot->startedAt < kPipeWaitLimit)
+            continue;
+        slot->pipeWait = false;
+        curl_off_t connectedAfter = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+        if (connectedAfter > 0)
+            continue;
+        // The connection it waits for may never answer.
+        waitForConnections = false;
+        curl_multi_remove_handle(multi.get(), easy);
+        curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 0L);
+        slot->added = curl_multi_add_handle(multi.get(), easy) == CURLM_OK;
+    }
 }
 
 int TDataFetcher::Perform(int &running) {
@@ -161,6 +208,7 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
     // performing while they do, up to kStepBudget, so the downloads keep the network's
     // pace and the update page still answers between steps.
     const Clock::time_point deadline = Clock::now() + kStepBudget;
+    StopWaitingForStalled();
     int running = 0;
     bool started = false;
     int rc = Perform(running);
@@ -179,8 +227,8 @@ int TDataFetcher::process(Gadget *newNode, Gadget *updatedNode) {
     return started ? 1 : running;
 }
 
-bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode,
-                                Clock::time_point deadline, int &rc, int &running) {
+bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode, Clock::time_point deadline,
+                                int &rc, int &running) {
     bool started = false;
     // A fast server answers the new requests within the perform that sends them: those
     // transfers are ended here too rather than left waiting for the next step.
@@ -218,7 +266,10 @@ bool TDataFetcher::EndTransfers(Gadget *newNode, Gadget *updatedNode,
 TDataFetcher::Ended TDataFetcher::TakeEnded(TCurlStream &slot, int curlResult) {
     CURL *easy = slot.curl.get();
     Ended end;
-    end.ok = slot.stream && TransferSucceeded(easy, curlResult, slot);
+    const std::string failure = TransferFailure(easy, curlResult, slot);
+    end.ok = failure.empty();
+    if (!end.ok && slot.file)
+        ReportFailure(*slot.file, failure);
     end.file = slot.file;
     end.stream = std::move(slot.stream);
     end.tempPath = slot.TempPath();
@@ -234,6 +285,8 @@ void TDataFetcher::MoveInPlace(Ended &end) {
     const bool closed = end.stream && std::fclose(end.stream.release()) == 0;
     if (end.ok && closed && end.file && RenameFile(end.tempPath, StationPath(*end.file)))
         return;
+    if (end.ok && end.file)
+        ReportFailure(*end.file, std::strerror(errno));
     DeleteFile(end.tempPath);
 }
 

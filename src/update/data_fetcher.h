@@ -4,7 +4,9 @@
 // Main thread only. Nothing here blocks longer than one step's wait (under 2 s).
 #include "events/timer.h"
 #include "gui/gui.h"
+#include "update/curl_handles.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -24,20 +26,6 @@ public:
     int ft = 0;           // 1: the file existed locally when the list was made
 };
 using TStationFilePtr = std::shared_ptr<TStationFile>;
-
-// libcurl handles are opaque pointers; their owners release them through these.
-struct CurlEasyDeleter {
-    void operator()(void *easy) const;
-};
-struct CurlMultiDeleter {
-    void operator()(void *multi) const;
-};
-struct TargetFileCloser {
-    void operator()(FILE *file) const;
-};
-using CurlEasyHandle = std::unique_ptr<void, CurlEasyDeleter>;
-using CurlMultiHandle = std::unique_ptr<void, CurlMultiDeleter>;
-using TargetFileStream = std::unique_ptr<FILE, TargetFileCloser>;
 
 // One transfer slot: its easy handle is reused for every file the slot fetches. The
 // body goes to a temporary file of the slot (in the temporary folder of "stations/",
@@ -59,6 +47,9 @@ public:
     bool overflow = false;    // the current transfer passed kMaxStationFileBytes
     bool openFailed = false;  // the current transfer's temporary file could not be made
     bool added = false;       // the easy handle is added to the multi handle
+    bool pipeWait = false;    // the transfer may wait for another's connection
+    std::array<char, 256> error{}; // libcurl's text of the current transfer's error
+    std::chrono::steady_clock::time_point startedAt;
 
     const std::string &TempPath() const { return tempPaths[current]; }
 };
@@ -74,6 +65,8 @@ public:
     // How long one step may go on performing while transfers end; the update page is
     // not redrawn and answers no press during a step.
     static constexpr std::chrono::milliseconds kStepBudget{40};
+    // How long a transfer waits for another's connection before it opens its own.
+    static constexpr std::chrono::milliseconds kPipeWaitLimit{1000};
 
     virtual ~TDataFetcher();
 
@@ -114,6 +107,9 @@ private:
     void AddNode(const TStationFile &file, Gadget *newNode, Gadget *updatedNode);
     using Clock = std::chrono::steady_clock;
     void Wait(Clock::time_point deadline);
+    // Transfers that waited kPipeWaitLimit for another's connection start over on their
+    // own, and no later transfer waits.
+    void StopWaitingForStalled();
     // curl_multi_perform until it stops asking to be called again; returns its last code.
     int Perform(int &running);
     // Ends every transfer libcurl reports done and starts the next file on its slot,
@@ -127,6 +123,7 @@ private:
     TimerPtr timer;
     int finished = 0;
     CurlMultiHandle multi;
+    bool waitForConnections = true;
 };
 
 } // namespace hvn

@@ -22,16 +22,13 @@ inline constexpr int ReleaseBuildNumber = 50;
 // shuts down). Returns 0.
 int UpdateStationList();
 
-// A plain HTTP/1.0 GET of an "http://host[:port]/path" address (port 80 when none is
-// given): the body after the headers, whatever the status line said. nullopt when the
-// host could not be reached or the response was cut off, had no header end, was larger
-// than kMaxArchiveBytes or did not arrive whole within kFetchDeadlineMs (connection and
-// body together). Blocks for at most that long, name lookup aside.
+// A plain HTTP/1.0 GET of an "http://host[:port]/path" address through libcurl (port 80
+// when none is given): the body after the headers, whatever the status said; redirects
+// are not followed. nullopt (and one line on stderr with libcurl's reason) when the host
+// could not be found or reached, or the response was cut off, larger than
+// kMaxArchiveBytes or not whole within kFetchDeadlineMs (name lookup, connection and body
+// together). Blocks for at most that long.
 std::optional<std::string> FetchUrl(const std::string &url);
-// The body of an HTTP response after the first empty header line (lines end at LF, a CR
-// before it is dropped); nullopt when the headers never end or the body is shorter than
-// its Content-Length (the archive would be cut short).
-std::optional<std::string> ResponseBody(const std::string &response);
 // FetchUrl, then the body saved as fileName (relative to the working directory) through
 // a temporary file, so an earlier file of that name stays whole unless the whole body
 // arrived. Returns 1 when the body was fetched, -1 otherwise (nothing is written then).

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # The automatic station-list update of the real program against a server of our own on
 # 127.0.0.1 (an "Update Server" with a port):
-# - a server that trickles the archive a byte a second: the window still closes within
-#   15 s and the archive kept from the last update stays byte for byte;
+# - a server that trickles the archive a byte a second, and a name lookup of the server
+#   that never answers: the window still closes within 15 s and the archive kept from the
+#   last update stays byte for byte;
 # - an error page in place of the archive: the kept archive stays;
 # - a good archive whose list also names temporary-looking keys: the archive is
 #   replaced, every good station holds the server's bytes and the hostile keys fetch
 #   nothing.
-# Usage: update_archive_e2e.sh PATH_TO_HALVANE
+# Usage: update_archive_e2e.sh PATH_TO_HALVANE XDND_DROP SLOW_LOOKUP_SO
 set -u
 BIN=$1
+SHIM=$3 # tests/e2e/slow_lookup.c
 . "$(dirname "$0")/e2e_lib.sh"
 
 SERVER=
@@ -89,26 +91,55 @@ start_server() {
   SERVER=$!
   for _ in $(seq 50); do [ -s "$DIR/srv/port" ] && break; sleep 0.1; done
   [ -s "$DIR/srv/port" ] || fail "the test server did not start"
+  update_from "http://127.0.0.1:$(cat "$DIR/srv/port")/hvn/"
+}
+update_from() { # UPDATE_SERVER: settings with the automatic update due
   write_settings 0 0 "" 0 0 0 154
-  sed -i -e "s|=http://127.0.0.1:9/hvn/|=http://127.0.0.1:$(cat "$DIR/srv/port")/hvn/|" \
+  sed -i -e "s|=http://127.0.0.1:9/hvn/|=$1|" \
     -e 's/^Auto Update \t\t  =0/Auto Update \t\t  =1/' "$DIR/hvn.ini"
 }
 
-# Trickle: closed as soon as the window shows, the program must end within 15 s.
+# A close request: the program must end within SECONDS, its archive kept.
+close_within() { # WHAT SECONDS KEPT_ARCHIVE
+  local t0 t1
+  t0=$(date +%s.%N)
+  python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
+  for _ in $(seq 200); do kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done
+  t1=$(date +%s.%N)
+  kill -0 "$PID" 2>/dev/null && fail "$1: the window did not close within 20 s of the request"
+  wait "$PID"
+  PID=
+  awk -v a="$t0" -v b="$t1" -v s="$2" 'BEGIN { exit !(b - a < s) }' ||
+    fail "$1: closing took $(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }') s"
+  echo "$1: closed $(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }') s after the request"
+  cmp -s "$DIR/hvn_stationlist.zip" "$3" || fail "$1: the kept archive was replaced"
+}
+
+# A server that trickles the archive: closed as soon as the window shows.
 start_server trickle
 start_program
-t0=$(date +%s.%N)
-python3 "$E2E_HERE/wm_close.py" "$WID" || fail "could not send the close request"
-for _ in $(seq 200); do kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done
-t1=$(date +%s.%N)
-kill -0 "$PID" 2>/dev/null && fail "the window did not close within 20 s of the request"
-wait "$PID"
-PID=
-awk -v a="$t0" -v b="$t1" 'BEGIN { exit !(b - a < 15) }' ||
-  fail "closing took $(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }') s"
-echo "closed $(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }') s after the request"
-cmp -s "$DIR/hvn_stationlist.zip" "$DIR/kept.zip" || fail "a trickled archive replaced the kept one"
+close_within trickle 15 "$DIR/kept.zip"
 stop_server
+
+# A name lookup that never answers (a preloaded getaddrinfo that sleeps for a minute): the
+# archive fetch gives up at its deadline and the kept archive is used; it names stations to
+# fetch, whose lookups hang as well, and the window still closes at once.
+cp "$DIR/srv/good.zip" "$DIR/hvn_stationlist.zip"
+update_from http://slow-lookup.invalid/hvn/
+HVN_SLOW_LOOKUP_HOST=slow-lookup.invalid HVN_SLOW_LOOKUP_MARK=$DIR/asked LD_PRELOAD=$SHIM \
+  start_program
+lookups() { [ -s "$DIR/asked" ] && [ "$(wc -l <"$DIR/asked")" -ge "$1" ]; }
+eventually lookups 1 || fail "the program never looked the update server's name up"
+t0=$(date +%s.%N)
+for _ in $(seq 200); do lookups 2 && break; sleep 0.1; done
+lookups 2 || fail "the archive's name lookup held the program for more than 20 s"
+gave_up=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
+echo "lookup: the archive fetch gave up after $gave_up s"
+awk -v s="$gave_up" 'BEGIN { exit !(s < 12) }' || fail "the fetch gave up only after $gave_up s"
+grep -q "^halvane: station list http://slow-lookup.invalid/hvn/hvn_stationlist.zip: ." \
+  "$DIR/out.log" || fail "no line on stderr says why the archive was not fetched"
+close_within lookup 3 "$DIR/srv/good.zip"
+cp "$DIR/kept.zip" "$DIR/hvn_stationlist.zip"
 
 # An error page is no archive: the kept one stays, the update still uses it.
 start_server error

@@ -28,13 +28,11 @@ lines += [f"s{i}.hvn={os.path.getsize(f'{root}/stations/s{i}.hvn')}" for i in ra
 with zipfile.ZipFile(f"{root}/hvn_stationlist.zip", "w") as z:
     z.writestr("hvn_stationlist.txt", "\n".join(lines) + "\n")
 PY
-# Port 80 of a loopback address of its own: the list archive is fetched from port 80 only.
-ADDRESS=127.$((RANDOM % 254 + 1)).$((RANDOM % 254 + 1)).$((RANDOM % 254 + 1))
 # Answers 20 ms late: the transfers overlap at the server and each of them is counted.
-python3 "$E2E_HERE/update_server.py" "$DIR/www" "$DIR/port" 110 "$ADDRESS" 80 20 &
+python3 "$E2E_HERE/update_server.py" "$DIR/www" "$DIR/port" 110 127.0.0.1 0 20 &
 SERVER=$!
-eventually test -s "$DIR/port" || fail "the server did not start on $ADDRESS:80"
-BASE=http://$ADDRESS
+eventually test -s "$DIR/port" || fail "the server did not start"
+BASE=http://127.0.0.1:$(cat "$DIR/port")
 served() { curl -s "$BASE/_stats" | python3 -c "import json,sys; print(json.load(sys.stdin)['$1'])"; }
 write_settings 0 0 "" 0 0 0 154
 sed -i -e "s#^Update Server.*#Update Server\t\t  =$BASE/hvn/\r#" \

@@ -2,6 +2,7 @@
 #include "update/data_fetcher.h"
 #include "update/update_env.h"
 
+#include <chrono>
 #include <set>
 
 namespace hvn {
@@ -141,11 +142,25 @@ TEST_F(DataFetcherTest, TDataFetcher_failedTransfers_keepGoodFilesAndGoOn) {
 
     TDataFetcher fetcher;
     fetcher.Load(files);
+    ::testing::internal::CaptureStderr();
     RunToEnd(fetcher);
     fetcher.Free();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    // One line on stderr per failed file, with the reason.
+    const auto lines = [&](const std::string &name) {
+        const std::string head = "halvane: station file " + name + ": ";
+        size_t n = 0;
+        for (size_t at = said.find(head); at != std::string::npos; at = said.find(head, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(lines("dir.hvn"), 1u) << said;
     for (size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
-        const std::string path = "stations/f" + std::to_string(i) + ".hvn";
+        const std::string name = "f" + std::to_string(i) + ".hvn";
+        const std::string path = "stations/" + name;
+        const bool fetched = cases[i].expected == "real" || cases[i].expected == "fresh";
+        EXPECT_EQ(lines(name), fetched ? 0u : 1u) << said;
         if (cases[i].expected.empty())
             EXPECT_EQ(FileType(path), FileKind::None);
         else
@@ -160,7 +175,8 @@ TEST_F(DataFetcherTest, TDataFetcher_failedTransfers_keepGoodFilesAndGoOn) {
     EXPECT_EQ(StationFiles().size(), size_t(kept) + 1);
 }
 
-// Stalled answers hold the transfers open: the first four files start, no fifth.
+// Stalled answers hold the transfers open: the first four files reach the server (the
+// three that wait for the first one's connection give up waiting), no fifth.
 TEST_F(DataFetcherTest, TDataFetcher_freeDuringTransfers_firstFourStartedStationsUntouched) {
     std::vector<TStationFilePtr> files;
     std::set<std::string> firstFour;
@@ -174,7 +190,9 @@ TEST_F(DataFetcherTest, TDataFetcher_freeDuringTransfers_firstFourStartedStation
     }
     TDataFetcher fetcher;
     fetcher.Load(files);
-    for (int step = 0; step < 20 && server_.Requests().size() < 4; ++step)
+    const auto start = std::chrono::steady_clock::now();
+    while (server_.Requests().size() < 4 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
         fetcher.process(newNode_, updatedNode_);
     fetcher.process(newNode_, updatedNode_);
     const auto paths = server_.Paths();
@@ -187,6 +205,28 @@ TEST_F(DataFetcherTest, TDataFetcher_freeDuringTransfers_firstFourStartedStation
         EXPECT_EQ(test::ReadFile("stations/slow" + std::to_string(i) + ".hvn"), "good");
     EXPECT_EQ(StationFiles().size(), 5u) << "no temporary file left";
     EXPECT_EQ(CountTreeViewNodes(newNode_) + CountTreeViewNodes(updatedNode_), 0);
+}
+
+// A file whose answer never comes holds its own slot only: the others, which first wait
+// for its connection to show whether it could carry them, go on.
+TEST_F(DataFetcherTest, TDataFetcher_stalledFirstFile_othersGoOn) {
+    std::vector<TStationFilePtr> files;
+    for (int i = 1; i <= 12; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".hvn";
+        server_.Serve("/hvn/stations/" + name,
+                      i == 1 ? test::HttpResponse::Stalled() : test::HttpResponse::Ok(name));
+        files.push_back(File(name, "6", 0));
+    }
+    TDataFetcher fetcher;
+    fetcher.Load(files);
+    const auto start = std::chrono::steady_clock::now();
+    while (CountTreeViewNodes(newNode_) < 11 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        fetcher.process(newNode_, updatedNode_);
+    EXPECT_EQ(CountTreeViewNodes(newNode_), 11) << "the files after the stalled one wait for it";
+    EXPECT_EQ(fetcher.isFinished(), 0);
+    fetcher.Free();
+    EXPECT_EQ(StationFiles().size(), 11u);
 }
 
 // Free deletes a slot's last target when it holds no byte, and only that one.

@@ -30,6 +30,7 @@ struct HttpResponse {
     size_t cutAfter = 0;      // > 0: announce the whole body, send this many bytes, close
     bool noHeaderEnd = false; // send a status line only, then close
     int delayMs = 0;          // wait this long before answering
+    bool noLength = false;    // no Content-Length: the body ends when the connection does
 
     static HttpResponse Ok(std::string body) { return With(200, std::move(body)); }
     static HttpResponse With(int status, std::string body, std::string location = "") {
@@ -111,6 +112,11 @@ public:
         std::lock_guard lock(mutex_);
         return requests_;
     }
+    // The whole request heads, as they came.
+    std::vector<std::string> Heads() {
+        std::lock_guard lock(mutex_);
+        return heads_;
+    }
     std::vector<std::string> Paths() {
         std::vector<std::string> paths;
         for (const auto &r : Requests()) {
@@ -174,6 +180,7 @@ private:
         HttpResponse response = HttpResponse::With(404, "not here");
         {
             std::lock_guard lock(mutex_);
+            heads_.push_back(request);
             const size_t host = request.find("Host: ");
             requests_.push_back(
                 line + (host == std::string::npos
@@ -205,7 +212,8 @@ private:
             SendAll(fd, head);
             return;
         }
-        head += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
+        if (!r.noLength)
+            head += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
         if (!r.location.empty())
             head += "Location: " + r.location + "\r\n";
         SendAll(fd, head + "\r\n");
@@ -221,11 +229,13 @@ private:
     std::mutex mutex_;
     std::map<std::string, HttpResponse> table_;
     std::vector<std::string> requests_;
+    std::vector<std::string> heads_;
     int inFlight_ = 0;
     int maxInFlight_ = 0;
 };
 
-// A loopback address of its own (127.x.y.z) so that port 80 is free for this process.
+// A loopback address of its own (127.x.y.z): port 80 there is free for this process, and
+// nothing listens on it otherwise.
 inline std::string RandomLoopbackAddress() {
     std::random_device rd;
     std::uniform_int_distribution<int> part(1, 254);

@@ -150,7 +150,7 @@ TEST_F(UpdateRunTest, UpdateStationList_mixedList_filesNodesAndCatalogue) {
     EXPECT_EQ(UpdateStationList(), 0);
 
     EXPECT_EQ(server_.Requests().at(0),
-              "GET /hvn/hvn_stationlist.zip HTTP/1.0 | Host: " + server_.address());
+              "GET /hvn/hvn_stationlist.zip HTTP/1.0 | Host: " + ServerHost());
     EXPECT_EQ(StationFiles(), (std::vector<std::string>{"abc.hvn", "changed.hvn", "current.hvn",
                                                         "mine.hvn", "new.hvn", "notes.txt"}));
     EXPECT_EQ(test::ReadFile("stations/changed.hvn"), changedNew);

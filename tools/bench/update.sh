@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The program's station-file downloads against curl --parallel --parallel-max 4, in one run
-# from one local server of our own (tests/e2e/update_server.py): the same 1,000 station
-# files of about 5 KB. Throughput is taken at the server, from the first station request
-# to the last answer, and so is the most transfers in flight at once. Then a press on the
+# from two local servers (tests/e2e/update_server.py: the standard library's plain threaded
+# http.server, then our own): the same 1,000 station files of about 5 KB. Throughput is
+# taken at the server, from the first station request to the last answer, and so is the
+# most transfers in flight at once; the program updates at start-up. Then a press on the
 # back button during a 20,000-file update: the time from the press until the program has
 # dropped its connections (the server sees the last one close).
 # Run by tools/bench.sh (needs HALVANE_BUILD_DIR, DISPLAY and PULSE_SERVER).
@@ -15,11 +16,11 @@ PRESS_FILES=$((FILES * 20))
 # HVN_UPDATE_DIR=/dev/shm takes the disk out of the comparison (ext4's cost of new files
 # swings with what was deleted in the last minute), leaving the network and each side's own work.
 work=$(mktemp -d "${HVN_UPDATE_DIR:-/tmp}/hvn-bench-update.XXXXXX")
-server=
+servers=()
 prog=
 cleanup() {
   [ -n "$prog" ] && kill "$prog" 2>/dev/null
-  [ -n "$server" ] && kill "$server" 2>/dev/null
+  for server in "${servers[@]}"; do kill "$server" 2>/dev/null; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -46,14 +47,16 @@ for n in sorted({count, count // 20}):
     with zipfile.ZipFile(f"{root}/list{n}.zip", "w") as z:
         z.writestr("hvn_stationlist.txt", lines)
 PY
-# Port 80 of a loopback address of its own: the program fetches the list archive from port
-# 80 only.
-address=127.$((RANDOM % 254 + 1)).$((RANDOM % 254 + 1)).$((RANDOM % 254 + 1))
-python3 "$here/../../tests/e2e/update_server.py" "$work/www" "$work/port" 900 "$address" 80 &
-server=$!
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
-[ -s "$work/port" ] || { echo "update: the server did not start on $address:80"; exit 1; }
-base=http://$address
+# Two servers: our own (HTTP/1.1, keep-alive, files from memory) and the standard
+# library's plain threaded file server (HTTP/1.0: a connection per file).
+start_server() { # MODE: sets base
+  python3 "$here/../../tests/e2e/update_server.py" "$work/www" "$work/port.$1" 1800 \
+    127.0.0.1 0 0 "$1" &
+  servers+=($!)
+  for _ in $(seq 100); do [ -s "$work/port.$1" ] && break; sleep 0.1; done
+  [ -s "$work/port.$1" ] || { echo "update: the $1 server did not start"; exit 1; }
+  base=http://127.0.0.1:$(cat "$work/port.$1")
+}
 sv() { curl -s "$base/_stats" | python3 -c "import json,sys; print(json.load(sys.stdin)['$1'])"; }
 rate() { python3 -c "print(f'{$1 / ($(sv last) - $(sv first)):.0f}')"; }
 cpu() { awk '{ printf "%.2f", ($14 + $15) / 100 }' "/proc/$1/stat"; }
@@ -66,9 +69,9 @@ run_curl() { # RUN
   mkdir "$work/curl$1"
   /usr/bin/time -f "%U %S" -o "$work/curl.time" curl --parallel --parallel-max 4 -s \
     "$base/hvn/stations/s[0-$((FILES - 1))].hvn" -o "$work/curl$1/s#1.hvn" 2>/dev/null
-  curl_rate[$1]=$(rate "$FILES")
+  curl_rate=$(rate "$FILES")
   curl_max="$(sv max_in_flight) requests, $(sv max_open) connections"
-  curl_cpu[$1]=$(awk '{ printf "%.2f", $1 + $2 }' "$work/curl.time")
+  curl_cpu=$(awk '{ printf "%.2f", $1 + $2 }' "$work/curl.time")
 }
 
 # The program at start-up with a monthly update due, an empty "stations/" and the list.
@@ -117,29 +120,38 @@ stop_program() {
 }
 
 # Three rounds of curl, then the program; each figure is the median of its three runs.
-ROUNDS=3
-for run in $(seq "$ROUNDS"); do
-  run_curl "$run"
-  run_program "$FILES" "$run" 300 "$FILES"
-  served "$FILES" || echo "update: the program fetched only $(sv served) files"
-  sleep 0.3
-  prog_cpu[$run]=$(cpu "$prog")
-  prog_rate[$run]=$(rate "$FILES")
-  prog_max="$(sv max_in_flight) requests, $(sv max_open) connections"
-  prog_files[$run]=$(ls "$work/prog$run/stations" | grep -c '\.hvn$' || true)
-  stop_program
-done
 median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
-curl_median=$(median "${curl_rate[@]}")
-prog_median=$(median "${prog_rate[@]}")
-ratio=$(python3 -c "print(f'{$prog_median / $curl_median:.2f}')")
-printf 'update: %d station files of %d bytes from a local server, %d rounds\n' "$FILES" \
+compare() { # MODE TITLE
+  local run ratio curl_median prog_median
+  start_server "$1"
+  for run in $(seq "$ROUNDS"); do
+    run_curl "$1$run"
+    curl_rates[$run]=$curl_rate
+    curl_cpus[$run]=$curl_cpu
+    run_program "$FILES" "$1$run" 300 "$FILES"
+    served "$FILES" || echo "update: the program fetched only $(sv served) files"
+    sleep 0.3
+    prog_cpu[$run]=$(cpu "$prog")
+    prog_rate[$run]=$(rate "$FILES")
+    prog_max="$(sv max_in_flight) requests, $(sv max_open) connections"
+    prog_files[$run]=$(ls "$work/prog$1$run/stations" | grep -c '\.hvn$' || true)
+    stop_program
+  done
+  curl_median=$(median "${curl_rates[@]}")
+  prog_median=$(median "${prog_rate[@]}")
+  ratio=$(python3 -c "print(f'{$prog_median / $curl_median:.2f}')")
+  printf '%s:\n' "$2"
+  printf '  curl --parallel-max 4: %6s files/s median (%s), at most %s at the server, CPU %s s\n' \
+    "$curl_median" "${curl_rates[*]}" "$curl_max" "${curl_cpus[*]}"
+  printf '  halvane update:        %6s files/s median (%s), at most %s at the server, CPU %s s (whole process), %s files on disk\n' \
+    "$prog_median" "${prog_rate[*]}" "$prog_max" "${prog_cpu[*]}" "${prog_files[*]}"
+  printf '  ratio halvane / curl: %s (goal >= 0.9); at most 4 at the server\n' "$ratio"
+}
+ROUNDS=3
+printf 'update: %d station files of %d bytes from local servers, %d rounds\n' "$FILES" \
   "$(wc -c <"$work/www/hvn/stations/s0.hvn")" "$ROUNDS"
-printf '  curl --parallel-max 4: %6s files/s median (%s), at most %s at the server, CPU %s s\n' \
-  "$curl_median" "${curl_rate[*]}" "$curl_max" "${curl_cpu[*]}"
-printf '  halvane update:        %6s files/s median (%s), at most %s at the server, CPU %s s (whole process), %s files on disk\n' \
-  "$prog_median" "${prog_rate[*]}" "$prog_max" "${prog_cpu[*]}" "${prog_files[*]}"
-printf '  ratio halvane / curl: %s (goal >= 0.9); at most 4 at the server\n' "$ratio"
+compare plain "plain threaded server (http.server, HTTP/1.0)"
+compare own "own server (HTTP/1.1, keep-alive, files in memory)"
 
 # A press on the back button while 20,000 files download.
 run_program "$PRESS_FILES" press 120 200
