@@ -28,7 +28,7 @@ say() { echo "fresh-check: $*"; }
 mirror_of() { # mirror_of debian|debian-security
   cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
     2>/dev/null | grep -v '^[[:space:]]*#' | grep -oE "(https?|file)://[^ ]*/$1/?( |$)" |
-    head -1 | tr -d ' ' | sed 's:/$::'
+    head -1 | tr -d ' ' | sed 's:/$::' || true
 }
 mirror=$(mirror_of debian)
 security=$(mirror_of debian-security)
