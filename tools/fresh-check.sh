@@ -4,6 +4,9 @@
 # clone of this checkout's HEAD and runs tools/run.sh (the player under an Xvfb inside the
 # root: its window must show, then it is closed) and tools/test.sh there. It prints what
 # each step installed and how long it took. Root only; not part of the tests.
+# The packages come from the network (each set's deps.sh first); the commands themselves
+# run in a network namespace of their own with loopback only, so that no X server or port
+# of this machine is reached from inside.
 #   tools/fresh-check.sh [--user]   --user: tools/test.sh also runs as an ordinary user
 # FRESH_KEEP=1 keeps the run's root.
 set -euo pipefail
@@ -76,11 +79,15 @@ bind --bind /dev "$root/dev"
 bind --bind /dev/pts "$root/dev/pts"
 bind -t tmpfs -o mode=1777 shm "$root/dev/shm"
 
+# The loopback-only network namespace, held by a process of its own.
+unshare -n sh -c 'ip link set lo up && exec sleep 100000' &
+net_pid=$!
 xvfb_pid=
 cleanup() {
   local pids p i
   # Whatever still runs inside the root was started by this script.
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  kill "$net_pid" 2>/dev/null
   pids=()
   for p in /proc/[0-9]*; do
     [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && pids+=("${p#/proc/}")
@@ -98,56 +105,73 @@ in_root() { # in_root COMMAND...: a clean login-like environment inside the root
   chroot "$root" env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     LANG=C.UTF-8 TERM=dumb "$@"
 }
+offline() { # offline COMMAND...: in_root in the loopback-only network
+  nsenter --net="/proc/$net_pid/ns/net" chroot "$root" env -i HOME=/root \
+    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 TERM=dumb "$@"
+}
 installed() { in_root dpkg-query -W -f '${Package}\n' | sort; }
+
+t=$(stamp)
+before=$(installed)
+in_root apt-get update -qq
+in_root sh -c 'cd /root/halvane && exec tools/deps.sh run' >"$root/tmp/deps-run.log" 2>&1 ||
+  { cat "$root/tmp/deps-run.log"; say "FAIL: tools/deps.sh run"; exit 1; }
+say "tools/deps.sh run: $(comm -13 <(echo "$before") <(installed) | wc -l) packages in $(took "$t")," \
+  "named: $(grep -oP '^Installing: \K.*' "$root/tmp/deps-run.log" || echo none)"
 
 # Only to watch the player: an X server, xdotool and python3 for the window-manager close.
 t=$(stamp)
 before=$(installed)
-in_root apt-get update -qq
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
   xvfb xdotool python3 >/dev/null
 say "watching tools installed in $(took "$t"): $(comm -13 <(echo "$before") <(installed) | wc -l) packages"
 
-in_root sh -c 'Xvfb :7 -screen 0 1024x768x24 -nolisten tcp >/tmp/xvfb.log 2>&1 & echo $!' \
+offline sh -c 'Xvfb :7 -screen 0 1024x768x24 -nolisten tcp >/tmp/xvfb.log 2>&1 & echo $!' \
   >"$root/tmp/xvfb.pid"
 xvfb_pid=$(cat "$root/tmp/xvfb.pid")
 for _ in $(seq 100); do [ -e "$root/tmp/.X11-unix/X7" ] && break; sleep 0.1; done
 
+# The root has no sound card: a null ALSA device stands in for one while the player runs
+# (without any the player tells "Soundcard couldn't be initialised" and ends).
+printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$root/root/.asoundrc"
 t=$(stamp)
-before=$(installed)
-(in_root sh -c 'cd /root/halvane && DISPLAY=:7 exec tools/run.sh' >"$root/tmp/run.log" 2>&1) &
+(offline sh -c 'cd /root/halvane && DISPLAY=:7 exec tools/run.sh' >"$root/tmp/run.log" 2>&1) &
 run_pid=$!
 wid=
 while kill -0 "$run_pid" 2>/dev/null; do
-  wid=$(in_root env DISPLAY=:7 xdotool search --name '^ Halvane$' 2>/dev/null | head -1) || true
+  wid=$(offline env DISPLAY=:7 xdotool search --name '^ Halvane$' 2>/dev/null | head -1) || true
   [ -n "$wid" ] && break
   sleep 1
 done
 if [ -z "$wid" ]; then
   tail -n 30 "$root/tmp/run.log"
   say "FAIL: tools/run.sh ended without a window"
+  FRESH_KEEP=1
   exit 1
 fi
-added=$(comm -13 <(echo "$before") <(installed))
-say "tools/run.sh: window $wid after $(took "$t") (packages, build, install and start)"
-say "tools/run.sh installed $(echo "$added" | wc -l) packages, of them the named ones:" \
-  "$(grep -oP '^Installing: \K.*' "$root/tmp/run.log" || echo none)"
-in_root env DISPLAY=:7 python3 /root/halvane/tests/e2e/wm_close.py "$wid"
+say "tools/run.sh: window $wid after $(took "$t") (build, install and start)"
+offline env DISPLAY=:7 python3 /root/halvane/tests/e2e/wm_close.py "$wid"
 for _ in $(seq 100); do kill -0 "$run_pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$run_pid" 2>/dev/null; then say "FAIL: the player did not close"; exit 1; fi
 rc=0; wait "$run_pid" || rc=$?
 [ $rc -eq 0 ] || { tail -n 20 "$root/tmp/run.log"; say "FAIL: the player closed with $rc"; exit 1; }
+rm "$root/root/.asoundrc"
+kill "$xvfb_pid"
+xvfb_pid=
 say "the player closed with status 0"
 
 t=$(stamp)
 before=$(installed)
+in_root sh -c 'cd /root/halvane && exec tools/deps.sh test' >"$root/tmp/deps-test.log" 2>&1 ||
+  { cat "$root/tmp/deps-test.log"; say "FAIL: tools/deps.sh test"; exit 1; }
+say "tools/deps.sh test: $(comm -13 <(echo "$before") <(installed) | wc -l) packages in $(took "$t")," \
+  "named: $(grep -oP '^Installing: \K.*' "$root/tmp/deps-test.log" || echo none)"
+
+summary() { grep -E 'tests passed|tests failed|Total Test time|\*\*\*Skipped|\*\*\*Failed|\(Failed\)|Timeout|^SKIP' "$1" || true; }
+t=$(stamp)
 rc=0
-in_root sh -c 'cd /root/halvane && exec tools/test.sh' >"$root/tmp/test.log" 2>&1 || rc=$?
-added=$(comm -13 <(echo "$before") <(installed))
-say "tools/test.sh installed $(echo "$added" | grep -c . || true) packages, of them the named ones:" \
-  "$(grep -oP '^Installing: \K.*' "$root/tmp/test.log" || echo none)"
-grep -E 'tests passed|tests failed|Total Test time|\*\*\*Skipped|\*\*\*Failed|Failed  |\(Failed\)|Timeout' \
-  "$root/tmp/test.log" || true
+offline sh -c 'cd /root/halvane && exec tools/test.sh' >"$root/tmp/test.log" 2>&1 || rc=$?
+summary "$root/tmp/test.log"
 [ $rc -eq 0 ] || { say "FAIL: tools/test.sh as root ended with $rc (log: $root/tmp/test.log)"; FRESH_KEEP=1; exit 1; }
 say "tools/test.sh as root passed in $(took "$t")"
 
@@ -158,9 +182,8 @@ if [ $as_user = 1 ]; then
   rm -rf "$root/home/hvntest/halvane/build" "$root/home/hvntest/halvane/out"
   in_root chown -R hvntest: /home/hvntest/halvane
   rc=0
-  in_root su - hvntest -c 'cd ~/halvane && exec tools/test.sh' >"$root/tmp/test-user.log" 2>&1 || rc=$?
-  grep -E 'tests passed|tests failed|Total Test time|\*\*\*Skipped|\*\*\*Failed|Failed  |\(Failed\)|Timeout' \
-    "$root/tmp/test-user.log" || true
+  offline su - hvntest -c 'cd ~/halvane && exec tools/test.sh' >"$root/tmp/test-user.log" 2>&1 || rc=$?
+  summary "$root/tmp/test-user.log"
   [ $rc -eq 0 ] || { say "FAIL: tools/test.sh as hvntest ended with $rc (log: $root/tmp/test-user.log)"; FRESH_KEEP=1; exit 1; }
   say "tools/test.sh as the ordinary user hvntest passed in $(took "$t")"
 fi
