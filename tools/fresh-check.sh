@@ -24,6 +24,7 @@ if [ -z "${FRESH_NS:-}" ]; then
 fi
 
 stamp() { date +%s.%N; }
+t0=$(stamp)
 took() { awk -v a="$1" -v b="$(stamp)" 'BEGIN { printf "%.0f s", b - a }'; }
 say() { echo "fresh-check: $*"; }
 
@@ -167,7 +168,10 @@ in_root sh -c 'cd /root/halvane && exec tools/deps.sh test' >"$root/tmp/deps-tes
 say "tools/deps.sh test: $(comm -13 <(echo "$before") <(installed) | wc -l) packages in $(took "$t")," \
   "named: $(grep -oP '^Installing: \K.*' "$root/tmp/deps-test.log" || echo none)"
 
-summary() { grep -E 'tests passed|tests failed|Total Test time|\*\*\*Skipped|\*\*\*Failed|\(Failed\)|Timeout|^SKIP' "$1" || true; }
+summary() { # the closing lines of ctest: the count, the time, what did not run or failed
+  sed -n -e '/tests passed/p' -e '/^Total Test time/p' -e '/did not run:/,/^$/p' \
+    -e '/tests FAILED:/,/^$/p' "$1" | grep -v '^$' || true
+}
 t=$(stamp)
 rc=0
 offline sh -c 'cd /root/halvane && exec tools/test.sh' >"$root/tmp/test.log" 2>&1 || rc=$?
@@ -187,4 +191,4 @@ if [ $as_user = 1 ]; then
   [ $rc -eq 0 ] || { say "FAIL: tools/test.sh as hvntest ended with $rc (log: $root/tmp/test-user.log)"; FRESH_KEEP=1; exit 1; }
   say "tools/test.sh as the ordinary user hvntest passed in $(took "$t")"
 fi
-say "all passed"
+say "all passed in $(took "$t0")"
