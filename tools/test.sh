@@ -26,4 +26,9 @@ trap stop_all EXIT
 start_all
 export HALVANE_TEST_SERVICES=1
 cd "${BUILD_DIR:-build}"
-ctest --output-on-failure -j"${CTEST_JOBS:-4}" --timeout 300 "$@"
+rc=0
+ctest --output-on-failure -j"${CTEST_JOBS:-4}" --timeout 300 "$@" || rc=$?
+# ctest shows nothing of a skipped test: its reason ("SKIP: ...") is in the log.
+awk '/^[0-9]+\/[0-9]+ Testing: / { name = $3 } /^SKIP: / { print "skipped " name ": " substr($0, 7) }' \
+  Testing/Temporary/LastTest.log 2>/dev/null || true
+exit $rc

@@ -69,8 +69,8 @@ cp "$DIR/hvn.ini" "$DIR/conf/mounted.ini"
 # A private mount namespace needs CAP_SYS_ADMIN (root) and a "/" that is a mount point.
 # shellcheck disable=SC2016
 if ! why=$(unshare -m --propagation private sh -c 'mount --bind "$1" "$1"' sh "$DIR" 2>&1); then
-  echo "SKIP: the read-only directory case needs unshare -m and mount, which this system"
-  echo "  refuses ($why); every other case passed"
+  echo "SKIP: the read-only directory case needs unshare -m and mount, refused here" \
+    "($why); every other case passed"
   exit 77
 fi
 # shellcheck disable=SC2016
