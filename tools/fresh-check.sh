@@ -124,7 +124,7 @@ say "tools/deps.sh run: $(comm -13 <(echo "$before") <(installed) | wc -l) packa
 t=$(stamp)
 before=$(installed)
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-  xvfb xdotool python3 >/dev/null
+  xvfb xdotool python3 >"$root/tmp/watch.log" 2>&1 || { cat "$root/tmp/watch.log"; exit 1; }
 say "watching tools installed in $(took "$t"): $(comm -13 <(echo "$before") <(installed) | wc -l) packages"
 
 offline sh -c 'Xvfb :7 -screen 0 1024x768x24 -nolisten tcp >/tmp/xvfb.log 2>&1 & echo $!' \
