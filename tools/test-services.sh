@@ -58,7 +58,13 @@ start_icecast() {
   local port
   port=$(svc_free_port)
   mkdir -p "$SVC_DIR/icecast/log"
-  chown -R icecast2:icecast "$SVC_DIR/icecast/log" 2>/dev/null || true
+  # icecast2 refuses to run as root unless it drops to its own user; anyone else runs it
+  # as themselves.
+  local owner=
+  if [ "$(id -u)" -eq 0 ]; then
+    chown -R icecast2:icecast "$SVC_DIR/icecast/log"
+    owner="<changeowner><user>icecast2</user><group>icecast</group></changeowner>"
+  fi
   export HALVANE_ICECAST_PORT=$port
   export HALVANE_ICECAST_SOURCE_PASS=hvnsource
   export HALVANE_ICECAST_ADMIN_PASS=hvnadmin
@@ -77,7 +83,7 @@ start_icecast() {
   <paths><basedir>/usr/share/icecast2</basedir><logdir>$SVC_DIR/icecast/log</logdir>
     <webroot>/usr/share/icecast2/web</webroot><adminroot>/usr/share/icecast2/admin</adminroot></paths>
   <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog><loglevel>2</loglevel></logging>
-  <security><chroot>0</chroot><changeowner><user>icecast2</user><group>icecast</group></changeowner></security>
+  <security><chroot>0</chroot>$owner</security>
 </icecast>
 XML
   icecast2 -c "$SVC_DIR/icecast/icecast.xml" >"$SVC_DIR/icecast.log" 2>&1 &

@@ -23,19 +23,21 @@ namespace hvn {
 
 namespace {
 
+// Gadgets and their toolkit widgets live as long as the program: the registry is never
+// destroyed, so no widget outlives the view that holds it while the program exits.
 std::vector<std::unique_ptr<Gadget>> &Gadgets() {
-    static std::vector<std::unique_ptr<Gadget>> gadgets;
-    return gadgets;
+    static auto *gadgets = new std::vector<std::unique_ptr<Gadget>>;
+    return *gadgets;
 }
 
 std::vector<std::unique_ptr<GadgetView>> &Views() {
-    static std::vector<std::unique_ptr<GadgetView>> views;
-    return views;
+    static auto *views = new std::vector<std::unique_ptr<GadgetView>>;
+    return *views;
 }
 
 std::unordered_map<const Fl_Widget *, Gadget *> &WidgetMap() {
-    static std::unordered_map<const Fl_Widget *, Gadget *> map;
-    return map;
+    static auto *map = new std::unordered_map<const Fl_Widget *, Gadget *>;
+    return *map;
 }
 
 // One axis of the layout rule.

@@ -27,6 +27,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -208,7 +210,21 @@ Recording RecordMonitor(double seconds, double settle) {
     const size_t want = skip + size_t(seconds * 44100) * 4;
     std::string bytes;
     char buf[8192];
+    // A sink with nothing to play may deliver nothing at all: the wait is bounded, and
+    // what came until then is the recording.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(int((settle + seconds) * 1000) + 10000);
     while (bytes.size() < want) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{readEnd.fd, POLLIN, 0};
+        const int ready = left.count() > 0 ? ::poll(&p, 1, int(left.count())) : 0;
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            break;
+        }
         const ssize_t got = ::read(readEnd.fd, buf, sizeof buf);
         if (got <= 0) {
             break;

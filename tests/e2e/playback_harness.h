@@ -40,7 +40,8 @@ struct Recording {
     // Zero crossings per second / 2 on one channel: a rough frequency.
     double Frequency(int channel) const;
 };
-// Records `seconds` of the monitor (blocking); the first `settle` seconds are dropped so
+// Records `seconds` of the monitor (blocking, at most 10 s longer; a sink that delivers
+// nothing gives a short recording); the first `settle` seconds are dropped so
 // that what was queued in the sink before drains.
 Recording RecordMonitor(double seconds, double settle = 0.4);
 

@@ -121,20 +121,26 @@ int main(int argc, char **argv) {
     const double deadline = now() + 10;
     XEvent e;
     int requested = 0;
-    for (;;) {
-        if (!next_event(&e, deadline))
-            return 4;
-        if (e.type == SelectionRequest) {
+    int status = -1;
+    while (status < 0) {
+        if (!next_event(&e, deadline)) {
+            status = 4;
+        } else if (e.type == SelectionRequest) {
             answer_request(&e.xselectionrequest, data);
             requested = 1;
         } else if (e.type == ClientMessage && e.xclient.message_type == xdnd_status) {
             if (!(e.xclient.data.l[1] & 1)) {
                 send_message(xdnd_leave, 0, 0, 0, 0);
-                return 2;
+                status = 2;
+            } else {
+                send_message(xdnd_drop, 0, CurrentTime, 0, 0);
             }
-            send_message(xdnd_drop, 0, CurrentTime, 0, 0);
         } else if (e.type == ClientMessage && e.xclient.message_type == xdnd_finished) {
-            return requested ? 0 : 3;
+            status = requested ? 0 : 3;
         }
     }
+    free(data);
+    XDestroyWindow(dpy, source);
+    XCloseDisplay(dpy);
+    return status;
 }
