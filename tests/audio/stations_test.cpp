@@ -513,9 +513,7 @@ class MonitorRecorder {
 public:
     MonitorRecorder()
         : awake_("pacat --playback --raw --format=s16le --rate=44100 --channels=2 /dev/zero") {
-        pipe_ = ::popen("parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 "
-                        "--raw --latency-msec=10 2>/dev/null",
-                        "r");
+        pipe_ = test::open_monitor(10);
         if (pipe_)
             reader_ = std::thread([this] { read(); });
     }
