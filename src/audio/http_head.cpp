@@ -12,6 +12,7 @@ extern "C" {
 
 #include "audio/fmod.h"
 #include "audio/icy_metadata.h"
+#include "core/strings.h"
 
 namespace hvn {
 namespace {
@@ -25,12 +26,6 @@ bool starts_with_nocase(std::string_view s, std::string_view prefix) {
                return std::tolower(static_cast<unsigned char>(a)) ==
                       std::tolower(static_cast<unsigned char>(b));
            });
-}
-
-std::string lower(std::string s) {
-    for (char &ch : s)
-        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return s;
 }
 
 std::optional<int> parse_int(std::string_view s) {
@@ -62,7 +57,7 @@ std::optional<std::string> field_value(std::string_view fields, std::string_view
         fields = end == std::string_view::npos ? std::string_view{} : fields.substr(end + 1);
         const size_t eq = field.find('=');
         if (eq != std::string_view::npos &&
-            lower(std::string(trim_blanks(field.substr(0, eq)))) == key)
+            Lower(trim_blanks(field.substr(0, eq))) == key)
             return std::string(trim_blanks(field.substr(eq + 1)));
     }
     return std::nullopt;
@@ -209,8 +204,8 @@ std::optional<HttpHead> parse_http_head(std::string_view head) {
     }
     // The media type alone, in lower case: "Audio/MPEG; charset=x" is "audio/mpeg".
     std::string type = icy_header(lines, "content-type").value_or("");
-    out.contentType = lower(std::string(trim_blanks(type.substr(0, type.find(';')))));
-    out.chunked = lower(icy_header(lines, "transfer-encoding").value_or("")).find("chunked") !=
+    out.contentType = Lower(trim_blanks(type.substr(0, type.find(';'))));
+    out.chunked = Lower(icy_header(lines, "transfer-encoding").value_or("")).find("chunked") !=
                   std::string::npos;
     if (auto metaint = icy_header(lines, "icy-metaint")) {
         auto n = parse_int(*metaint);

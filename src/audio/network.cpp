@@ -187,8 +187,9 @@ int open_source(NetStream &stream, std::string url, int depth, Source &out) {
     int result = open_stream(stream, url, out);
     if (result != FMOD_OK)
         return result;
-    const std::string target = parse_stream_url(url)->target;
-    BodyKind kind = body_kind(out.head.contentType, target);
+    // The URL that answered: open_stream has read it already.
+    const StreamUrl base = *parse_stream_url(url);
+    BodyKind kind = body_kind(out.head.contentType, base.target);
     if (kind == BodyKind::Unsure) {
         if (!read_body(out, kSniffBytes, result))
             return result;
@@ -208,7 +209,6 @@ int open_source(NetStream &stream, std::string url, int depth, Source &out) {
     }
     if (list.entries.empty() || depth >= kMaxPlaylistDepth)
         return FMOD_ERR_FORMAT;
-    const StreamUrl base = *parse_stream_url(url);
     if (list.entries.size() > kMaxEntries)
         list.entries.resize(kMaxEntries);
     for (const std::string &entry : list.entries) {

@@ -13,6 +13,8 @@
 
 class Fl_Widget;
 class Fl_Group;
+class Fl_Menu_;
+class Fl_Window;
 class Fl_Image;
 class Fl_RGB_Image;
 class Fl_Tree_Item;
@@ -131,6 +133,7 @@ GuiFont &DefaultGadgetFont();
 PixmapPtr CutIconPixmap(const IconStripPtr &strip, int index);
 
 // Combo boxes (gui_combo.cpp): the toolkit menu follows g->items and g->selected.
+Fl_Menu_ *MenuOf(Gadget *g); // the menu that holds a combo box's items
 void RebuildCombo(Gadget *g);
 void ApplyComboSelection(Gadget *g);
 std::string ComboText(Gadget *g);
@@ -154,6 +157,9 @@ void SetTreeNodeText(Gadget *node, const std::string &text);
 
 // Menus and requesters (gui_menu.cpp, gui_requester.cpp): the test hook, when set.
 const RequesterHook &CurrentRequesterHook();
+
+// Windows (gui_window.cpp): the toolkit window of a window gadget; nullptr for another.
+Fl_Window *WindowOf(Gadget *g);
 
 // Scroll panels (gui_panel.cpp): the visible part of the client.
 int ScrollViewWidth(Gadget *scroll);

@@ -46,12 +46,6 @@ private:
     Gadget *gadget_;
 };
 
-Fl_Menu_ *MenuOf(Gadget *g) {
-    if (g->style & COMBOBOX_EDITABLE)
-        return static_cast<Fl_Input_Choice *>(g->view->widget)->menubutton();
-    return static_cast<Fl_Choice *>(g->view->widget);
-}
-
 void OnChoice(Fl_Widget *, void *data) {
     auto *g = static_cast<Gadget *>(data);
     const int index = MenuOf(g)->value();
@@ -73,6 +67,12 @@ void OnTyped(Fl_Widget *, void *data) {
 }
 
 } // namespace
+
+Fl_Menu_ *MenuOf(Gadget *g) {
+    if (g->style & COMBOBOX_EDITABLE)
+        return static_cast<Fl_Input_Choice *>(g->view->widget)->menubutton();
+    return static_cast<Fl_Choice *>(g->view->widget);
+}
 
 Gadget *CreateComboBox(int x, int y, int w, int h, Gadget *parent, int style) {
     parent = ContainerOf(parent);

@@ -5,7 +5,6 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Choice.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Input_Choice.H>
 #include <FL/Fl_Tree.H>
@@ -57,10 +56,6 @@ Gadget *TreeNodeAt(Gadget *tree, int index) {
             return static_cast<Gadget *>(item->user_data());
     }
     return nullptr;
-}
-
-Fl_Window *WindowOf(Gadget *g) {
-    return g && g->kind == GadgetKind::Window ? g->view->widget->as_window() : nullptr;
 }
 
 } // namespace
@@ -131,11 +126,7 @@ void SimulateComboChoice(Gadget *g, int index) {
     if (!g || g->kind != GadgetKind::ComboBox || index < 0 ||
         index >= static_cast<int>(g->items.size()))
         return;
-    Fl_Menu_ *menu;
-    if (g->style & COMBOBOX_EDITABLE)
-        menu = static_cast<Fl_Input_Choice *>(g->view->widget)->menubutton();
-    else
-        menu = static_cast<Fl_Choice *>(g->view->widget);
+    Fl_Menu_ *menu = MenuOf(g);
     menu->value(index);
     menu->do_callback();
 }

@@ -193,12 +193,6 @@ void SetInitialIconic(Window xid) {
     XFree(hints);
 }
 
-Fl_Window *WindowOf(Gadget *g) {
-    if (!g || g->kind != GadgetKind::Window)
-        return nullptr;
-    return static_cast<Fl_Window *>(g->view->widget);
-}
-
 void ApplySizeRange(Gadget *g) {
     Fl_Window *win = WindowOf(g);
     const GadgetView &v = *g->view;
@@ -233,6 +227,12 @@ std::string PercentDecode(const std::string &s) {
 }
 
 } // namespace
+
+Fl_Window *WindowOf(Gadget *g) {
+    if (!g || g->kind != GadgetKind::Window)
+        return nullptr;
+    return static_cast<Fl_Window *>(g->view->widget);
+}
 
 std::vector<std::string> DroppedPaths(const std::string &text) {
     std::vector<std::string> paths;

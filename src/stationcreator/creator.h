@@ -43,13 +43,13 @@ int CreatorFillLogoList();
 int CreatorShowLogoPreview();
 // Leaves the creator without saving: the station-list page comes back.
 int CreatorCancel();
-// When that file exists and is not the one the creator was filled from, asks first
-// (Confirm): "No" leaves the creator as it is and writes nothing.
 // Writes "stations/" + the file name field as a station archive (through a temporary
 // file, so a failed write keeps the station that was there), deletes its rating file,
 // rebuilds the catalogue, refills the list with all stations, selects the saved station
 // and plays it (a nested event loop; returns when the connecting loop ends). custom 1
-// adds the "custom" marker. Returns 0.
+// adds the "custom" marker. When that file exists and is not the one the creator was
+// filled from, asks first (Confirm): "No" leaves the creator as it is and writes nothing.
+// Returns 0.
 int CreatorSaveStation(int custom);
 
 // s without one trailing "/".

@@ -296,11 +296,19 @@ inline void serve_mp3(Connection &c, const std::string &body) {
     serve_body(c, body);
 }
 
+// The test sink's monitor as interleaved stereo float frames, read from parec's output
+// (pclose ends it); nullptr when parec cannot start.
+inline FILE *open_monitor(int latencyMs) {
+    const std::string command =
+        "parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 --raw "
+        "--latency-msec=" +
+        std::to_string(latencyMs) + " 2>/dev/null";
+    return ::popen(command.c_str(), "r");
+}
+
 // Interleaved stereo float frames recorded from the test sink's monitor.
 inline std::vector<float> record_sink(double seconds) {
-    FILE *p = ::popen("parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 "
-                      "--raw --latency-msec=20 2>/dev/null",
-                      "r");
+    FILE *p = open_monitor(20);
     if (!p)
         return {};
     std::vector<float> frames(static_cast<size_t>(seconds * 44100) * 2);

@@ -408,7 +408,7 @@ TEST(StationsTest, Station_serverShapes_heardCleanWithTitlesAndBitrate) {
         if (test::is_ready(s))
             live[i].channel = system->PlaySound(-1, live[i].sound, 0, nullptr);
     }
-    std::this_thread::sleep_for(1s); // what the sink held before is played out
+    EXPECT_TRUE(all_heard(tones)) << "at real-time pace";
     const std::vector<float> frames = test::record_sink(3.0);
     expect_heard_throughout(frames, tones, "at real-time pace");
     // Nothing but the tones: chunk framing in the sound is heard as noise and clicks.
@@ -513,9 +513,7 @@ class MonitorRecorder {
 public:
     MonitorRecorder()
         : awake_("pacat --playback --raw --format=s16le --rate=44100 --channels=2 /dev/zero") {
-        pipe_ = ::popen("parec -d test_sink.monitor --format=float32le --rate=44100 --channels=2 "
-                        "--raw --latency-msec=10 2>/dev/null",
-                        "r");
+        pipe_ = test::open_monitor(10);
         if (pipe_)
             reader_ = std::thread([this] { read(); });
     }

@@ -42,7 +42,6 @@ pick() { # UPS
 }
 ABOUT=5 OPTIONS=4 STATIONS=3 CREDITS=2
 key() { xdotool mousemove --window "$WID" 150 60 key "$1"; }
-right() { xdotool mousemove --window "$WID" "$1" "$2" click 3; }
 
 LIST=$(page)
 click 261 138 # about
@@ -67,7 +66,7 @@ key Menu
 pick $ABOUT
 expect_page "$ABOUT_PAGE" "the Menu key on the list page did not open the main menu"
 # A right press on the about page's free background.
-right 150 110
+right_press 150 110
 pick $OPTIONS
 eventually changed_from "$ABOUT_PAGE" || fail "a right press on the about page opened no menu"
 sleep 0.3
@@ -76,10 +75,10 @@ OPTIONS_PAGE=$(page)
 key shift+F10
 pick $CREDITS
 eventually changed_from "$OPTIONS_PAGE" || fail "Shift+F10 on the options page opened no menu"
-right 100 60 # a credits line
+right_press 100 60 # a credits line
 pick $OPTIONS
 expect_page "$OPTIONS_PAGE" "a right press on a credits line opened no menu"
-right 150 140
+right_press 150 140
 pick $STATIONS
 expect_page "$LIST" "a right press on the options page's free area opened no menu"
 
@@ -97,7 +96,7 @@ key Menu
 pick $ABOUT
 click 47 138
 expect_page "$CREATOR" "the creator did not open a third time"
-right 150 140
+right_press 150 140
 pick $STATIONS
 expect_page "$LIST" "a right press on the creator's free area opened no menu"
 

@@ -372,7 +372,7 @@ TEST_F(PlaybackStation, ChunkedIcyBehindRelativePlaylist_HeardWithBitrateAndSong
     test::ReloadStations();
     ASSERT_TRUE(CurrentChannel) << "nothing plays";
     EXPECT_EQ(BitrateText, " - 128 kb/s");
-    test::WaitMs(300);
+    ASSERT_TRUE(test::MonitorReaches(LeftSounds)) << "the station is not heard";
     test::Recording rec = test::RecordMonitor(1.0);
     EXPECT_GT(rec.Rms(0), 1000.0);
     EXPECT_NEAR(rec.Frequency(0), 440.0, 15.0) << "chunk framing heard as noise";
