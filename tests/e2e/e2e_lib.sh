@@ -51,7 +51,8 @@ PY
 start_program() {
   local before
   before=$(xdotool search --name "^ Halvane$" 2>/dev/null | sort)
-  "$DIR/halvane" "$@" >"$DIR/out.log" 2>&1 &
+  # PROGRAM_PRELOAD: libraries preloaded into the program alone, not into the tools here.
+  LD_PRELOAD=${PROGRAM_PRELOAD:-${LD_PRELOAD:-}} "$DIR/halvane" "$@" >"$DIR/out.log" 2>&1 &
   PID=$!
   for _ in $(seq 300); do
     WID=$(xdotool search --name "^ Halvane$" 2>/dev/null | sort | comm -13 <(echo "$before") - |

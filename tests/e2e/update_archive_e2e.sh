@@ -126,8 +126,10 @@ stop_server
 # fetch, whose lookups hang as well, and the window still closes at once.
 cp "$DIR/srv/good.zip" "$DIR/hvn_stationlist.zip"
 update_from http://slow-lookup.invalid/hvn/
-HVN_SLOW_LOOKUP_HOST=slow-lookup.invalid HVN_SLOW_LOOKUP_MARK=$DIR/asked LD_PRELOAD=$SHIM \
-  start_program
+# A sanitizer build's runtime must come first among the preloaded libraries.
+preload="$(ldd "$BIN" | awk '/lib[at]san/ { printf "%s ", $3 }')$SHIM"
+HVN_SLOW_LOOKUP_HOST=slow-lookup.invalid HVN_SLOW_LOOKUP_MARK=$DIR/asked \
+  PROGRAM_PRELOAD=$preload start_program
 lookups() { [ -s "$DIR/asked" ] && [ "$(wc -l <"$DIR/asked")" -ge "$1" ]; }
 eventually lookups 1 || fail "the program never looked the update server's name up"
 t0=$(date +%s.%N)
