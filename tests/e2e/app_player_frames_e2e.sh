@@ -52,7 +52,14 @@ still() {
 start_program
 xdotool mousemove 1000 760 # no tooltip over the canvases
 eventually moving || fail "the meters do not move while the station plays"
-canvas logo # the first style draws no spectrum: the logo alone
+# The first style draws no spectrum: the logo alone. Its picture is taken once two shots
+# agree while the meters moved between them (frames were drawn), so that nothing passing
+# over the canvas becomes the reference.
+settled_logo() {
+  canvas logo && meters m0 && sleep 0.3 && canvas c1 && meters m1 && ! differ logo c1 &&
+    differ m0 m1
+}
+eventually settled_logo || fail "the canvas does not settle while the first style plays"
 xdotool mousemove --window "$WID" 100 70 click 3 mousemove 1000 760 # bars
 bars() { canvas c0 && differ c0 logo; }
 eventually bars || fail "a right press on the canvas did not show the bars"

@@ -63,16 +63,35 @@ start_program() {
   [ -n "$WID" ] || fail "no window appeared"
 }
 
-# Mean brightness (0..1) of one item row of the station list; a row without text is 1.
+# Mean and highest brightness (0..1) of one item row of the station list; a row without
+# text is 1 1.
 row() {
   import -window "$WID" "$DIR/shot.png" || return 1
   convert "$DIR/shot.png" -crop "200x12+4+$(($1 * 15 + 2))" -colorspace Gray \
-    -format '%[fx:mean]' info:
+    -format '%[fx:mean] %[fx:maxima]' info:
 }
-has_text() { awk -v m="$(row "$1")" 'BEGIN { exit !(m < 0.99) }'; }
-no_text() { ! has_text "$1"; }
+# The player page's canvas is a window of its own, mapped only while that page shows.
+player_canvas_shown() {
+  local id
+  id=$(xwininfo -children -id "$WID" 2>/dev/null | awk '/ 274x87\+2\+33 / { print $1; exit }')
+  [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+# ROW LIMIT WANT: true when the row's brightness is below LIMIT (WANT 1) or not (WANT 0).
+# Only a row of the list counts, which holds white (its ground, or a selected row's text):
+# not the window's grey "Please wait..." page while the stations load, nor the player page,
+# nor a window not mapped yet, which gives no screenshot. These are false either way, so
+# that no check, "empty" included, passes before the list shows.
+row_below() {
+  local m
+  ! player_canvas_shown || return 1
+  m=$(row "$1") && [ -n "$m" ] || return 1
+  awk -v m="${m% *}" -v top="${m#* }" -v b="$2" -v want="$3" \
+    'BEGIN { exit !(top + 0 == 1 && (m + 0 < b + 0) == want) }'
+}
+has_text() { row_below "$1" 0.99 1; }
+no_text() { row_below "$1" 0.99 0; }
 # A selected row is drawn with a dark background.
-selected() { awk -v m="$(row "$1")" 'BEGIN { exit !(m < 0.6) }'; }
+selected() { row_below "$1" 0.6 1; }
 # The program redraws when it gets to it (a loaded machine may be slow): retry the check
 # for up to 10 seconds.
 eventually() {
@@ -84,14 +103,16 @@ eventually() {
 }
 click() { xdotool mousemove --window "$WID" "$1" "$2" click 1; }
 
-# The list page has the now-playing button at the bottom left; the creator page nothing.
+# The list page has the now-playing button at the bottom left; the creator page nothing,
+# and a white name field at the top, where the "Please wait..." page is grey.
 creator_shown() {
   import -window "$WID" "$DIR/shot.png" || return 1
-  local spread height
+  local spread field height
   height=$(identify -format '%h' "$DIR/shot.png")
   spread=$(convert "$DIR/shot.png" -crop "26x24+4+$((height - 28))" -colorspace Gray \
     -format '%[fx:standard_deviation]' info:)
-  awk -v s="$spread" 'BEGIN { exit !(s < 0.01) }'
+  field=$(convert "$DIR/shot.png" -crop 10x4+240+8 -colorspace Gray -format '%[fx:minima]' info:)
+  awk -v s="$spread" -v f="$field" 'BEGIN { exit !(s < 0.01 && f + 0 == 1) }'
 }
 not_creator() { ! creator_shown; }
 # The colour of the window's pixel X, Y, as "srgb(R,G,B)".
