@@ -36,7 +36,7 @@ expect_page() { # SIGNATURE WHAT
 # Picks an item of the main menu (mute, about, options, station list, credits, exit),
 # counted from its end, once the menu is open.
 pick() { # UPS
-  sleep 0.5
+  eventually menu_shown || fail "no menu opened"
   for _ in $(seq "$1"); do xdotool key Up; done
   xdotool key Return
 }
@@ -105,7 +105,7 @@ expect_page "$LIST" "a right press on the creator's free area opened no menu"
 is_player() { local p; p=$(page); [ "$p" != "$LIST" ] && [ "$p" != "$CREATOR" ]; }
 tip_width() { # ROW
   xdotool mousemove --window "$WID" 40 $(($1 * 15 + 8)) click --repeat 2 1
-  sleep 1
+  eventually changed_from "$LIST" || { echo "the station did not start connecting"; return 1; }
   click 151 138 # the connecting page's stop button
   eventually is_player || { echo "the player page did not show"; return 1; }
   sleep 0.5
@@ -131,7 +131,7 @@ question_width() { # ROW
   local before dialog
   before=$(xdotool search --class halvane 2>/dev/null | sort)
   xdotool mousemove --window "$WID" 40 $(($1 * 15 + 8)) click 3
-  sleep 0.5
+  eventually menu_shown || fail "a right press on row $1 opened no menu"
   xdotool key Up Up Return # delete station
   for _ in $(seq 50); do
     dialog=$(xdotool search --onlyvisible --class halvane 2>/dev/null | sort | comm -13 <(echo "$before") - |

@@ -41,9 +41,14 @@ same creator_tall 0 creator_top 0 118
 same creator_tall 122 creator_end 0 118
 
 click 261 138 # cancel: the station list
-sleep 0.5
+eventually not_creator || fail "cancel did not leave the creator"
+shoot list
 click 231 138 # options
-sleep 0.5
+left_list() {
+  import -window "$WID" "$DIR/now.png" &&
+    [ "$(compare -metric AE "$DIR/list.png" "$DIR/now.png" null: 2>&1)" != 0 ]
+}
+eventually left_list || fail "the options button did nothing"
 shoot options_top
 scroll_to_end
 shoot options_end

@@ -19,7 +19,7 @@ click 201 138 # back to all stations
 eventually has_text 2 || fail "all stations are not listed again"
 
 click 176 138 # the category chooser's menu; item 10 is "Blues & Love"
-sleep 0.5
+eventually menu_shown || fail "the category chooser opened no menu"
 for _ in $(seq 11); do xdotool key Down; done
 xdotool key Return
 eventually no_text 1 || fail "the genre lists more than its one station"

@@ -136,6 +136,10 @@ new_window_after() {
   return 1
 }
 right_press() { xdotool mousemove --window "$WID" "$1" "$2" click 3; }
+# Another top-level window of the program is shown: an open menu (or a dialog).
+menu_shown() {
+  xdotool search --all --onlyvisible --maxdepth 1 --pid "$PID" 2>/dev/null | grep -qvx "$WID"
+}
 
 # A dialog of the program (a message box, the colour chooser): another of its windows
 # titled " Halvane".
